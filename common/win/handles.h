@@ -1,0 +1,62 @@
+#pragma once
+// Owners for Win32 handles: every HANDLE, HKEY, SC_HANDLE, HINTERNET, HMODULE, mapping
+// view and GDI object is closed by its owner, whatever path the code leaves by.
+#include <windows.h>
+
+#include <utility>
+
+// A move-only owner of one resource of type T whose "none" value is Invalid and
+// which is released by Close(value).
+template <class T, T Invalid(), void Close(T)>
+class UniqueAny {
+public:
+    UniqueAny() : value_(Invalid()) {}
+    explicit UniqueAny(T value) : value_(value) {}
+    ~UniqueAny() { reset(); }
+    UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
+
+    T get() const { return value_; }
+    explicit operator bool() const { return value_ != Invalid(); }
+    T release() { return std::exchange(value_, Invalid()); }
+    void reset(T value = Invalid()) {
+        T old = std::exchange(value_, value);
+        if (old != Invalid()) Close(old);
+    }
+
+private:
+    T value_;
+};
+
+namespace handle_detail {
+inline HANDLE NullHandle() { return nullptr; }
+inline HANDLE InvalidFile() { return INVALID_HANDLE_VALUE; }
+inline void CloseKernelHandle(HANDLE h) { CloseHandle(h); }
+inline HMODULE NullModule() { return nullptr; }
+inline void ReleaseModule(HMODULE m) { FreeLibrary(m); }
+inline const void* NullView() { return nullptr; }
+inline void UnmapView(const void* view) { UnmapViewOfFile(view); }
+inline HKEY NullKey() { return nullptr; }
+inline void CloseKey(HKEY key) { RegCloseKey(key); }
+}  // namespace handle_detail
+
+// Handles whose "none" is null: events, mappings, threads, processes.
+using UniqueHandle =
+    UniqueAny<HANDLE, handle_detail::NullHandle, handle_detail::CloseKernelHandle>;
+// Handles from CreateFile, whose "none" is INVALID_HANDLE_VALUE.
+using UniqueFile = UniqueAny<HANDLE, handle_detail::InvalidFile, handle_detail::CloseKernelHandle>;
+using UniqueModule = UniqueAny<HMODULE, handle_detail::NullModule, handle_detail::ReleaseModule>;
+using UniqueView = UniqueAny<const void*, handle_detail::NullView, handle_detail::UnmapView>;
+using UniqueKey = UniqueAny<HKEY, handle_detail::NullKey, handle_detail::CloseKey>;
+
+// GetProcAddress with the function type the caller documents; the detour through
+// void* keeps the compiler from warning about the cast between function types.
+template <class Fn>
+Fn ProcAddress(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The common body of every component library's GetKavroComponentPtr export.
+//
+//   extern "C" int GetKavroComponentPtr(IComponent** out, IKavroComponentManager* registry) {
+//       return ServeComponent<CMyComponent>(out, registry);
+//   }
+//
+// `Component` must derive from IComponent (possibly beside other bases).
+#include <cstring>
+
+#include "component.h"
+
+// Hands the component to the caller and enters it in the caller's registry when the
+// registry answers to the registry's name. Always 1.
+int OfferComponent(IComponent* component, IComponent** out, IKavroComponentManager* registry);
+
+template <class Component>
+Component& TheComponent() {
+    // Built on the first call of the export, destroyed when the library unloads.
+    static Component component;
+    return component;
+}
+
+template <class Component>
+int ServeComponent(IComponent** out, IKavroComponentManager* registry) {
+    return OfferComponent(static_cast<IComponent*>(&TheComponent<Component>()), out, registry);
+}
