@@ -34,7 +34,9 @@ int CKavroComponentManager::RemoveComponent(IComponent* component) {
     return 0;
 }
 
-int CKavroComponentManager::GetComponentCount() { return static_cast<int>(entries_.size()); }
+int CKavroComponentManager::GetComponentCount() {
+    return static_cast<int>(entries_.size());
+}
 
 int CKavroComponentManager::GetComponentAt(int index, IComponent** out) {
     if (index < 0 || index >= GetComponentCount()) return 0;

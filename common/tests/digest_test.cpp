@@ -20,7 +20,9 @@ std::string Md5Hex(const void* data, size_t length) {
     return text;
 }
 
-std::string Md5Hex(const std::string& s) { return Md5Hex(s.data(), s.size()); }
+std::string Md5Hex(const std::string& s) {
+    return Md5Hex(s.data(), s.size());
+}
 
 // A few MiB of deterministic bytes; their digests were taken with md5sum and zlib.
 std::vector<unsigned char> GeneratedBuffer() {

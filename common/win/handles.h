@@ -34,20 +34,37 @@ private:
 };
 
 namespace handle_detail {
-inline HANDLE NullHandle() { return nullptr; }
-inline HANDLE InvalidFile() { return INVALID_HANDLE_VALUE; }
-inline void CloseKernelHandle(HANDLE h) { CloseHandle(h); }
-inline HMODULE NullModule() { return nullptr; }
-inline void ReleaseModule(HMODULE m) { FreeLibrary(m); }
-inline const void* NullView() { return nullptr; }
-inline void UnmapView(const void* view) { UnmapViewOfFile(view); }
-inline HKEY NullKey() { return nullptr; }
-inline void CloseKey(HKEY key) { RegCloseKey(key); }
+inline HANDLE NullHandle() {
+    return nullptr;
+}
+inline HANDLE InvalidFile() {
+    return INVALID_HANDLE_VALUE;
+}
+inline void CloseKernelHandle(HANDLE h) {
+    CloseHandle(h);
+}
+inline HMODULE NullModule() {
+    return nullptr;
+}
+inline void ReleaseModule(HMODULE m) {
+    FreeLibrary(m);
+}
+inline const void* NullView() {
+    return nullptr;
+}
+inline void UnmapView(const void* view) {
+    UnmapViewOfFile(view);
+}
+inline HKEY NullKey() {
+    return nullptr;
+}
+inline void CloseKey(HKEY key) {
+    RegCloseKey(key);
+}
 }  // namespace handle_detail
 
 // Handles whose "none" is null: events, mappings, threads, processes.
-using UniqueHandle =
-    UniqueAny<HANDLE, handle_detail::NullHandle, handle_detail::CloseKernelHandle>;
+using UniqueHandle = UniqueAny<HANDLE, handle_detail::NullHandle, handle_detail::CloseKernelHandle>;
 // Handles from CreateFile, whose "none" is INVALID_HANDLE_VALUE.
 using UniqueFile = UniqueAny<HANDLE, handle_detail::InvalidFile, handle_detail::CloseKernelHandle>;
 using UniqueModule = UniqueAny<HMODULE, handle_detail::NullModule, handle_detail::ReleaseModule>;

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "component.h"
-#include "win/handles.h"
 #include "registry.h"
+#include "win/handles.h"
 
 namespace {
 
@@ -28,8 +28,7 @@ protected:
         module_ = LoadLibraryA("TestComponent.dll");
         ASSERT_NE(nullptr, module_) << "LoadLibrary failed, error " << GetLastError();
         factory_ = ProcAddress<FactoryFn>(module_, "GetKavroComponentPtr");
-        constructions_ =
-            ProcAddress<CountFn>(module_, "TestComponentConstructions");
+        constructions_ = ProcAddress<CountFn>(module_, "TestComponentConstructions");
         ASSERT_NE(nullptr, factory_);
         ASSERT_NE(nullptr, constructions_);
     }

@@ -22,4 +22,6 @@ extern "C" int __cdecl GetKavroComponentPtr(IComponent** out, IKavroComponentMan
     return ServeComponent<CTestComponent>(out, registry);
 }
 
-extern "C" int __cdecl TestComponentConstructions() { return g_constructions; }
+extern "C" int __cdecl TestComponentConstructions() {
+    return g_constructions;
+}

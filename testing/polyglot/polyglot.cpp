@@ -16,9 +16,9 @@ namespace {
 
 std::string ModuleDirectory() {
     HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&ModuleDirectory), &self);
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&ModuleDirectory), &self);
     char path[MAX_PATH] = {};
     DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
     std::string directory(path, length);

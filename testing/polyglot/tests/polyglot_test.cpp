@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "component.h"
-#include "win/handles.h"
 #include "language_file.h"
 #include "multilanguage.h"
 #include "registry.h"
+#include "win/handles.h"
 
 namespace {
 
