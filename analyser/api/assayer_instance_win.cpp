@@ -1,0 +1,30 @@
+#include "assayer_instance_win.h"
+
+#include "analyser_platform_win.h"
+#include "feature_catalogue.h"
+#include "feature_environment_win.h"
+#include "profile_reader_win.h"
+
+namespace {
+
+CFeatureCatalogue& TheCatalogue() {
+    static CSystemFeatureEnvironment environment;
+    static CFeatureCatalogue catalogue(&environment);
+    return catalogue;
+}
+
+}  // namespace
+
+VCS::IVCS* GetVcs() {
+    static CPrivateProfileReader reader;
+    static VCS::CVcs engine(TheCatalogue().Features(), &reader);
+    return &engine;
+}
+
+CAssayer& TheAssayer() {
+    // Built on the first export call rather than at load: the directory queries call
+    // into the shell, which must not happen under the loader lock.
+    static CSystemAnalyserPlatform platform;
+    static CAssayer assayer(GetVcs(), &platform, ReadAnalyserDirectories());
+    return assayer;
+}

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstring>
+#include <vector>
+
+#include "assayer_host.h"
+#include "pe_image_builder.h"
+#include "temp_dir_win.h"
+
+namespace {
+
+using petest::PeImageBuilder;
+
+constexpr int64_t kDay = 86400;
+
+std::vector<uint8_t> Image(PeImageBuilder builder = PeImageBuilder()) {
+    petest::Section text;
+    text.name = ".text";
+    text.data.assign(0x300, 0xC3);
+    builder.AddSection(text);
+    return builder.Build();
+}
+
+class AssayerDllTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(GetModuleHandleA("Assayer.dll"), nullptr) << "a previous host kept it loaded";
+        host_ = std::make_unique<AssayerHost>();
+        ASSERT_TRUE(host_->ready());
+    }
+    void TearDown() override {
+        host_.reset();
+        EXPECT_EQ(GetModuleHandleA("Assayer.dll"), nullptr);
+    }
+    // A file on disk described with its own bytes.
+    void DescribeFile(int id, const std::string& name, const std::vector<uint8_t>& bytes) {
+        host_->Describe(id, dir_.Write(name, bytes), bytes);
+    }
+
+    TempDir dir_;
+    std::unique_ptr<AssayerHost> host_;
+    const std::vector<uint8_t> someBytes_ = std::vector<uint8_t>(100, 0x55);
+};
+
+TEST_F(AssayerDllTest, BeforeInitNothingIsSuspicious) {
+    host_->Describe(1, "C:\\windows\\1a.jpg.exe", someBytes_, NowSeconds());
+    EXPECT_FALSE(host_->Analyse(1));
+    EXPECT_EQ(host_->Result(), 0);
+    EXPECT_EQ(host_->Hits(), "");
+}
+
+TEST_F(AssayerDllTest, ExportResults) {
+    EXPECT_EQ(host_->Release(), 1);
+    EXPECT_TRUE(host_->Init(nullptr));
+    EXPECT_TRUE(host_->Append(1, 9, nullptr));
+    EXPECT_TRUE(host_->ReleaseInfo());
+}
+
+TEST_F(AssayerDllTest, UnknownSubject) {
+    host_->Init(nullptr);
+    host_->Describe(1, "C:\\windows\\1a.jpg.exe", someBytes_, NowSeconds());
+    EXPECT_FALSE(host_->Analyse(1));
+    EXPECT_EQ(host_->Result(), 140);
+    EXPECT_FALSE(host_->Analyse(2));
+    EXPECT_EQ(host_->Result(), 0);
+    EXPECT_EQ(host_->Hits(), "");
+}
+
+TEST_F(AssayerDllTest, ScreenedOutFilesAreNeverScored) {
+    host_->Init(nullptr);
+    std::vector<uint8_t> tiny = Image();
+    tiny.resize(200);
+    std::vector<uint8_t> distant = Image();
+    petest::put32(distant, 60, static_cast<uint32_t>(distant.size()) + 1);
+    DescribeFile(1, "1tiny.jpg.exe", tiny);
+    DescribeFile(2, "1text.jpg.exe", std::vector<uint8_t>(1000, 'T'));
+    DescribeFile(3, "1far.jpg.exe", distant);
+    for (int id = 1; id <= 3; ++id) {
+        EXPECT_FALSE(host_->Analyse(id)) << id;
+        EXPECT_EQ(host_->Result(), 0) << id;
+        EXPECT_EQ(host_->Hits(), "") << id;
+    }
+    // The same names on proper images are scored: digit prefix and double extension.
+    DescribeFile(4, "1good.jpg.exe", Image());
+    EXPECT_FALSE(host_->Analyse(4));
+    EXPECT_EQ(host_->Result(), 90);
+    EXPECT_EQ(host_->Hits(), "AG");
+}
+
+TEST_F(AssayerDllTest, OtherCodesAreScored) {
+    host_->Init(nullptr);
+    DescribeFile(1, "1wide.jpg.exe", Image(PeImageBuilder().Magic(0x20B)));
+    DescribeFile(2, "1drv.jpg.sys", Image());
+    DescribeFile(3, "1lib.jpg.sys", Image(PeImageBuilder().Characteristics(0x2102)));
+    host_->Describe(4, dir_.path() + "\\1absent.jpg.exe", someBytes_);  // cannot be opened
+    host_->Describe(5, "", someBytes_);                                 // no path
+    for (int id = 1; id <= 4; ++id) {
+        host_->Analyse(id);
+        EXPECT_EQ(host_->Result(), 90) << id;
+        EXPECT_EQ(host_->Hits(), "AG") << id;
+    }
+    host_->Analyse(5);
+    EXPECT_EQ(host_->Result(), 0);
+    EXPECT_EQ(host_->Hits(), "");
+}
+
+TEST_F(AssayerDllTest, NoContentNoScore) {
+    host_->Init(nullptr);
+    const char* path = "C:\\windows\\1a.jpg.exe";
+    host_->Append(1, 1, &path);
+    EXPECT_FALSE(host_->Analyse(1));
+    EXPECT_EQ(host_->Result(), 0);
+    EXPECT_EQ(host_->Hits(), "");
+
+    // Bytes before their size are not kept.
+    const uint8_t* data = someBytes_.data();
+    host_->Append(1, 5, &data);
+    const int size = 100;
+    host_->Append(1, 4, &size);
+    host_->Analyse(1);
+    EXPECT_EQ(host_->Result(), 0);
+    host_->Append(1, 5, &data);
+    host_->Analyse(1);
+    EXPECT_EQ(host_->Result(), 110);
+    EXPECT_EQ(host_->Hits(), "ADG");
+}
+
+TEST_F(AssayerDllTest, UnknownKindStillNamesTheSubject) {
+    host_->Init(nullptr);
+    EXPECT_TRUE(host_->Append(7, 9, nullptr));
+    EXPECT_FALSE(host_->Analyse(7));
+    EXPECT_EQ(host_->Result(), 0);
+    host_->Describe(7, "C:\\windows\\1a.jpg.exe", someBytes_);
+    host_->Analyse(7);
+    EXPECT_EQ(host_->Result(), 110);
+}
+
+TEST_F(AssayerDllTest, ContentIsCutAtSixteenMebibytes) {
+    host_->Init(nullptr);
+    // Exactly 16 MiB of readable memory: a copy of 20 000 000 bytes would fault.
+    const SIZE_T limit = 0x1000000;
+    uint8_t* block = static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, limit, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(block, nullptr);
+    memset(block, 0x41, limit);
+    const char* path = "Z:\\nowhere\\big.bin";
+    host_->Append(1, 1, &path);
+    const int size = 20000000;
+    host_->Append(1, 4, &size);
+    const uint8_t* data = block;
+    host_->Append(1, 5, &data);
+    VirtualFree(block, 0, MEM_RELEASE);
+    EXPECT_FALSE(host_->Analyse(1));
+    EXPECT_EQ(host_->Result(), -10);
+    EXPECT_EQ(host_->Hits(), "F");
+}
+
+TEST_F(AssayerDllTest, SizeLimitOfTheLargeFileFeature) {
+    host_->Init(nullptr);
+    std::vector<uint8_t> exact(1048576, 0);
+    std::vector<uint8_t> over(1048577, 0);
+    host_->Describe(1, "Z:\\nowhere\\a.bin", exact);
+    host_->Describe(2, "Z:\\nowhere\\b.bin", over);
+    host_->Analyse(1);
+    EXPECT_EQ(host_->Hits(), "");
+    host_->Analyse(2);
+    EXPECT_EQ(host_->Hits(), "F");
+}
+
+TEST_F(AssayerDllTest, DirectoryFeaturesUseTheSystemDirectories) {
+    host_->Init(nullptr);
+    const int64_t now = NowSeconds();
+    host_->Describe(1, "C:\\WINDOWS\\system32\\x.dll", someBytes_, now - 8 * kDay);
+    host_->Describe(2, "C:\\Windows\\x.exe", someBytes_, now - 6 * kDay);
+    host_->Describe(3, "C:\\windows\\system32\\y.dll", someBytes_, now + kDay);
+    host_->Describe(4, "Z:\\tmp\\x.exe", someBytes_, now - 3600);
+    host_->Describe(5, "D:\\copy of C:\\Windows\\x.exe", someBytes_, now - 3600);
+
+    host_->Analyse(1);
+    EXPECT_EQ(host_->Hits(), "D");
+    EXPECT_EQ(host_->Result(), 20);
+    host_->Analyse(2);
+    EXPECT_EQ(host_->Hits(), "DI");
+    EXPECT_EQ(host_->Result(), 50);
+    host_->Analyse(3);
+    EXPECT_EQ(host_->Hits(), "DI");
+    host_->Analyse(4);
+    EXPECT_EQ(host_->Hits(), "");
+    host_->Analyse(5);
+    EXPECT_EQ(host_->Hits(), "D");  // contains the Windows directory, does not start with it
+}
+
+TEST_F(AssayerDllTest, LookAlikeSystemNameIsFlagged) {
+    host_->Init(nullptr);
+    host_->Describe(1, "C:\\WINDOWS\\system32\\svch0st.exe", someBytes_);
+    host_->Describe(2, "C:\\WINDOWS\\system32\\svchost.exe", someBytes_);
+    host_->Describe(3, "C:\\WINDOWS\\system32\\SVCHOST.EXE", someBytes_);
+
+    host_->Analyse(1);
+    EXPECT_EQ(host_->Hits(), "DJ");
+    EXPECT_EQ(host_->Result(), 20 + 50);
+    host_->Analyse(2);
+    EXPECT_EQ(host_->Hits(), "D");  // the real name
+    host_->Analyse(3);
+    EXPECT_EQ(host_->Hits(), "D");  // the real name in other letter case
+    EXPECT_EQ(host_->Result(), 20);
+}
+
+TEST_F(AssayerDllTest, HitLettersForHosts) {
+    host_->Init(nullptr);
+    host_->Describe(1, "C:\\windows\\1a.jpg.exe", someBytes_, NowSeconds());
+    EXPECT_FALSE(host_->Analyse(1));
+    EXPECT_EQ(host_->Result(), 140);
+    char buffer[8];
+    memset(buffer, 'x', sizeof(buffer));
+    EXPECT_EQ(host_->HitCount(buffer, sizeof(buffer)), 4);
+    EXPECT_STREQ(buffer, "ADGI");
+    memset(buffer, 'x', sizeof(buffer));
+    EXPECT_EQ(host_->HitCount(buffer, 3), 4);
+    EXPECT_STREQ(buffer, "AD");
+    EXPECT_EQ(host_->HitCount(nullptr, 0), 4);
+}
+
+TEST_F(AssayerDllTest, ReleaseInfoForgetsSubjects) {
+    host_->Init(nullptr);
+    host_->Describe(1, "C:\\windows\\1a.jpg.exe", someBytes_);
+    EXPECT_TRUE(host_->ReleaseInfo());
+    EXPECT_FALSE(host_->Analyse(1));
+    EXPECT_EQ(host_->Result(), 0);
+
+    // Release leaves the analyser usable, and ids can be used again.
+    EXPECT_EQ(host_->Release(), 1);
+    host_->Describe(1, "Z:\\n\\1a.exe", someBytes_);
+    host_->Analyse(1);
+    EXPECT_EQ(host_->Result(), 30);
+    EXPECT_EQ(host_->Hits(), "A");
+}
+
+// Committed private memory; Wine fills the page-file figure, not PrivateUsage.
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.PagefileUsage;
+}
+
+TEST_F(AssayerDllTest, MemoryStaysFlatOverManySubjects) {
+    host_->Init(nullptr);
+    const std::vector<uint8_t> bytes(2048, 0x5A);
+    SIZE_T held = 0;
+    SIZE_T afterFirst = 0;
+    for (int round = 0; round < 5; ++round) {
+        for (int id = 0; id < 10000; ++id) {
+            host_->Describe(id, "C:\\windows\\temp\\subject" + std::to_string(id) + ".exe", bytes);
+        }
+        host_->Analyse(9999);
+        if (round == 0) held = PrivateBytes();
+        EXPECT_TRUE(host_->ReleaseInfo());
+        if (round == 0) afterFirst = PrivateBytes();
+    }
+    // A round holds some 20 MiB; ReleaseInfo gives it back, and later rounds take no more.
+    EXPECT_GT(held, afterFirst + 15 * 1024 * 1024)
+        << "while held " << held << ", after release " << afterFirst;
+    const SIZE_T afterLast = PrivateBytes();
+    EXPECT_LT(afterLast, afterFirst + 4 * 1024 * 1024)
+        << "after first round " << afterFirst << ", after last " << afterLast;
+}
+
+}  // namespace
