@@ -1,0 +1,32 @@
+// Replays every input that once made the reader fail under the fuzzer.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "pe_exercise.h"
+#include "pe_helper.h"
+
+namespace {
+
+TEST(FuzzRegressionTest, KeptInputsRunCleanly) {
+    namespace fs = std::filesystem;
+    const fs::path dir(KV_PE_REGRESSION_DIR);
+    ASSERT_TRUE(fs::is_directory(dir)) << dir;
+    int replayed = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+        if (!entry.is_regular_file() || entry.path().filename().string()[0] == '.') continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+        CPEHelper helper;
+        ExercisePEHelper(helper, bytes.data(), bytes.size());
+        // The same reader twice: nothing of one image may leak into the next answer.
+        ExercisePEHelper(helper, bytes.data(), bytes.size());
+        ++replayed;
+    }
+    RecordProperty("replayed", replayed);
+}
+
+}  // namespace
