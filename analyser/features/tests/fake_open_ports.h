@@ -1,0 +1,74 @@
+#pragma once
+// A machine with fixed processes and endpoints for the open-port features.
+#include <vector>
+
+#include "open_port_system.h"
+
+class FakeSnapshot final : public IProcessHelper {
+public:
+    bool Refresh() override {
+        ++refreshes;
+        return true;
+    }
+    bool GetProcessPaths(ProcessPathMap* paths) override {
+        if (processes.empty()) return false;
+        for (const auto& entry : processes) (*paths)[entry.first] = entry.second;
+        return true;
+    }
+    bool GetModulePaths(uint32_t, ModulePathMap*) override { return false; }
+    void Shutdown() override {}
+
+    ProcessPathMap processes;
+    int refreshes = 0;
+};
+
+class FakeEndpointList final : public IEndpointSource {
+public:
+    bool ReadVersion(SystemVersion* version) override {
+        *version = {2, 5, 1};
+        return true;
+    }
+    bool ListEndpoints(int, std::vector<OwnedEndpoint>* endpoints) override {
+        ++listings;
+        if (!answer) return false;
+        *endpoints = endpoints_;
+        return true;
+    }
+    // `count` ports of one protocol owned by `pid`, from `first` on.
+    void Add(uint32_t pid, int32_t protocol, int32_t first, int count = 1) {
+        for (int i = 0; i < count; ++i) endpoints_.push_back({pid, first + i, protocol});
+    }
+
+    std::vector<OwnedEndpoint> endpoints_;
+    bool answer = true;
+    int listings = 0;
+};
+
+class FakeImagePaths final : public IProcessImagePaths {
+public:
+    explicit FakeImagePaths(FakeSnapshot* source) : source_(source) {}
+    bool ResolveImagePaths(const std::vector<uint32_t>& pids, ProcessPathMap* paths) override {
+        asked += static_cast<int>(pids.size());
+        for (uint32_t pid : pids) {
+            auto found = source_->processes.find(pid);
+            if (found != source_->processes.end()) (*paths)[pid] = found->second;
+        }
+        return true;
+    }
+    int asked = 0;
+
+private:
+    FakeSnapshot* source_;
+};
+
+class FakeOpenPortSystem final : public IOpenPortSystem {
+public:
+    IProcessHelper* ProcessHelper() override { return &snapshot; }
+    IProcessImagePaths* ImagePaths() override { return resolve ? &imagePaths : nullptr; }
+    IEndpointSource* Endpoints() override { return &endpoints; }
+
+    FakeSnapshot snapshot;
+    FakeEndpointList endpoints;
+    FakeImagePaths imagePaths{&snapshot};
+    bool resolve = false;
+};

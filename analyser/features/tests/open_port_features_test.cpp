@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "data_provider.h"
+#include "fake_open_ports.h"
+#include "open_port_distrust.h"
+#include "open_port_more.h"
+
+namespace {
+
+constexpr uint32_t kServer = 40;
+constexpr uint32_t kOther = 41;
+const char kServerPath[] = "C:\\x\\srv.exe";
+
+class OpenPortFeatureTest : public testing::TestWithParam<bool> {
+protected:
+    OpenPortFeatureTest() {
+        system_.resolve = GetParam();
+        system_.snapshot.processes = {{kServer, kServerPath}, {kOther, "C:\\y\\other.exe"}};
+    }
+    int AnalysePath(IDataAnalyser* feature, const char* path) {
+        CDataProvider record(1);
+        record.SetPath(&path);
+        return feature->Analyse(&record);
+    }
+
+    FakeOpenPortSystem system_;
+};
+
+TEST_P(OpenPortFeatureTest, MorePortsThanFiveFire) {
+    COpenPortMore feature(&system_);
+    ASSERT_EQ(feature.Prepare(), 1);
+    system_.endpoints.Add(kServer, 1, 5000, 3);
+    system_.endpoints.Add(kServer, 2, 5000, 2);
+    system_.endpoints.Add(kOther, 1, 7000, 4);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);  // five
+
+    system_.endpoints.Add(kServer, 2, 6000);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);  // six: counted afresh
+    EXPECT_EQ(AnalysePath(&feature, "c:\\x\\srv.exe"), 0);
+    EXPECT_EQ(AnalysePath(&feature, "C:\\x\\srv"), 0);
+    EXPECT_EQ(AnalysePath(&feature, "C:\\y\\other.exe"), 0);
+    EXPECT_EQ(feature.Analyse(nullptr), 0);
+    if (!GetParam()) {
+        EXPECT_EQ(system_.snapshot.refreshes, 5);
+    }
+}
+
+TEST_P(OpenPortFeatureTest, MoreCountsLongerPathsThatBeginWithTheOwnersPath) {
+    system_.snapshot.processes[kOther] = std::string(kServerPath) + ".old";
+    system_.endpoints.Add(kServer, 1, 5000, 3);
+    system_.endpoints.Add(kOther, 1, 6000, 3);
+    COpenPortMore feature(&system_);
+    ASSERT_EQ(feature.Prepare(), 1);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+    EXPECT_EQ(AnalysePath(&feature, "C:\\x\\srv.exe.old"), 0);
+}
+
+TEST_P(OpenPortFeatureTest, MoreAnswersNoWhenThePortsCannotBeListed) {
+    system_.endpoints.Add(kServer, 1, 5000, 6);
+    system_.endpoints.answer = false;
+    COpenPortMore feature(&system_);
+    ASSERT_EQ(feature.Prepare(), 1);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);
+    EXPECT_EQ(feature.Notify(3), 0);
+    EXPECT_EQ(feature.Notify(2), 1);
+    system_.endpoints.answer = true;
+    EXPECT_EQ(feature.Notify(3), 1);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+}
+
+TEST_P(OpenPortFeatureTest, BackdoorPortsFireByProtocolAndPort) {
+    struct Case {
+        int32_t protocol;
+        int32_t port;
+        int expected;
+    };
+    const Case cases[] = {
+        {1, 31337, 1}, {2, 31337, 1}, {1, 80, 0},    {1, 8080, 1},  {1, 8081, 0},
+        {1, 3389, 0},  {2, 8080, 0},  {2, 61748, 1}, {1, 61748, 0}, {1, 7001, 1},
+        {1, 1024, 1},  {1, 65535, 1}, {3, 31337, 0},
+    };
+    for (const Case& c : cases) {
+        FakeOpenPortSystem system;
+        system.resolve = GetParam();
+        system.snapshot.processes = {{kServer, kServerPath}};
+        system.endpoints.Add(kServer, 1, 9100);  // an unlisted port beside it
+        system.endpoints.Add(kServer, c.protocol, c.port);
+        COpenPortDistrust feature(&system);
+        ASSERT_EQ(feature.Prepare(), 1);
+        CDataProvider record(1);
+        const char* path = kServerPath;
+        record.SetPath(&path);
+        EXPECT_EQ(feature.Analyse(&record), c.expected) << c.protocol << " " << c.port;
+    }
+}
+
+TEST_P(OpenPortFeatureTest, BackdoorListIsKeptUntilNotifyThree) {
+    system_.endpoints.Add(kServer, 1, 31337);
+    COpenPortDistrust feature(&system_);
+    ASSERT_EQ(feature.Prepare(), 1);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+    EXPECT_EQ(AnalysePath(&feature, "c:\\x\\srv.exe"), 0);
+    EXPECT_EQ(AnalysePath(&feature, "C:\\x\\srv.ex"), 0);
+
+    system_.endpoints.endpoints_.clear();  // the program closed its port
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+    EXPECT_EQ(system_.endpoints.listings, 1);
+    EXPECT_EQ(feature.Notify(1), 1);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+
+    system_.endpoints.Add(kOther, 1, 9000);  // keeps the new list from being empty
+    EXPECT_EQ(feature.Notify(3), 1);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);
+    EXPECT_EQ(system_.endpoints.listings, 2);
+}
+
+TEST_P(OpenPortFeatureTest, AnEmptyBackdoorListIsListedAgain) {
+    COpenPortDistrust feature(&system_);
+    ASSERT_EQ(feature.Prepare(), 1);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);
+    system_.endpoints.Add(kServer, 2, 54321);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+
+    system_.endpoints.answer = false;
+    EXPECT_EQ(feature.Notify(3), 0);
+    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(SnapshotOrOwnersOnly, OpenPortFeatureTest, testing::Bool());
+
+TEST(OpenPortFeatureSetupTest, WithoutASystemNothingFires) {
+    COpenPortMore more;
+    COpenPortDistrust distrust;
+    EXPECT_EQ(more.Prepare(), 0);
+    EXPECT_EQ(distrust.Prepare(), 0);
+    CDataProvider record(1);
+    EXPECT_EQ(more.Analyse(&record), 0);
+    EXPECT_EQ(distrust.Analyse(&record), 0);
+    EXPECT_EQ(more.Notify(3), 0);
+    EXPECT_EQ(distrust.Notify(3), 0);
+    EXPECT_EQ(more.GetId(), 6611);
+    EXPECT_STREQ(distrust.GetName(), "ID_OpenPortDistrust");
+}
+
+TEST(OpenPortFeatureSetupTest, OwnersOnlyAreLookedUpAndTheSnapshotIsLeftAlone) {
+    FakeOpenPortSystem system;
+    system.resolve = true;
+    system.snapshot.processes = {{1, "a"}, {2, "b"}, {3, "c"}, {kServer, kServerPath}};
+    system.endpoints.Add(kServer, 1, 5000, 6);
+    COpenPortMore feature(&system);
+    ASSERT_EQ(feature.Prepare(), 1);
+    CDataProvider record(1);
+    const char* path = kServerPath;
+    record.SetPath(&path);
+    EXPECT_EQ(feature.Analyse(&record), 1);
+    EXPECT_EQ(system.imagePaths.asked, 1);
+    EXPECT_EQ(system.snapshot.refreshes, 0);
+}
+
+TEST(OpenPortFeatureSetupTest, FailedSnapshotMeansNo) {
+    FakeOpenPortSystem system;  // no processes: the snapshot answers false
+    system.endpoints.Add(kServer, 1, 31337);
+    COpenPortDistrust feature(&system);
+    ASSERT_EQ(feature.Prepare(), 1);
+    CDataProvider record(1);
+    const char* path = kServerPath;
+    record.SetPath(&path);
+    EXPECT_EQ(feature.Analyse(&record), 0);
+    EXPECT_EQ(feature.Notify(3), 0);
+}
+
+}  // namespace
