@@ -1,6 +1,15 @@
 #include "bad_section_name.h"
 
-int CBadSectionName::Analyse(IVirusCaptorDataProvidor* /*record*/) {
-    // Undecided until the test lands: a feature that cannot decide answers no.
-    return 0;
+#include "image_frame.h"
+#include "section_names.h"
+
+int CBadSectionName::Analyse(IVirusCaptorDataProvidor* record) {
+    return AskImage(record, reader_, [](const ImageSubject& image) {
+        const int count = image.reader.GetSectionCount();
+        if (count < 1) return 0;
+        return HasUnknownSectionName(image.content, image.size, image.reader.GetNtHeaderOffset(),
+                                     count)
+                   ? 1
+                   : 0;
+    });
 }

@@ -1,6 +1,10 @@
 #include "embedded_pe.h"
 
-int CEmbeddedPE::Analyse(IVirusCaptorDataProvidor* /*record*/) {
-    // Undecided until the test lands: a feature that cannot decide answers no.
-    return 0;
+#include "image_frame.h"
+
+int CEmbeddedPE::Analyse(IVirusCaptorDataProvidor* record) {
+    return AskImage(record, reader_, [](const ImageSubject& image) {
+        // The count includes the image's own header at offset 0.
+        return image.reader.CountEmbeddedImages() > 1 ? 1 : 0;
+    });
 }

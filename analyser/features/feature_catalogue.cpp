@@ -1,7 +1,13 @@
 #include "feature_catalogue.h"
 
-CFeatureCatalogue::CFeatureCatalogue(IFeatureEnvironment* environment)
-    : inSysDir_(environment), recentCreateTime_(environment) {}
+CFeatureCatalogue::CFeatureCatalogue(IFeatureEnvironment* environment,
+                                     IOpenPortSystem* openPorts, IAutorunSystem* autorun)
+    : withShell_(environment),
+      inSysDir_(environment),
+      recentCreateTime_(environment),
+      openPortMore_(openPorts),
+      openPortDistrust_(openPorts),
+      relatedByAutoRun_(autorun) {}
 
 std::vector<IDataAnalyser*> CFeatureCatalogue::Features() {
     // Registration order is part of the engine's behaviour (ties in rule order and the

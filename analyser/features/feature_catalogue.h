@@ -25,7 +25,10 @@
 
 class CFeatureCatalogue {
 public:
-    explicit CFeatureCatalogue(IFeatureEnvironment* environment);
+    // Without `openPorts` or `autorun` the features that need them never fire.
+    explicit CFeatureCatalogue(IFeatureEnvironment* environment,
+                               IOpenPortSystem* openPorts = nullptr,
+                               IAutorunSystem* autorun = nullptr);
     CFeatureCatalogue(const CFeatureCatalogue&) = delete;
     CFeatureCatalogue& operator=(const CFeatureCatalogue&) = delete;
 

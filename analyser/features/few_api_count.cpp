@@ -1,6 +1,9 @@
 #include "few_api_count.h"
 
-int CFewAPICount::Analyse(IVirusCaptorDataProvidor* /*record*/) {
-    // Undecided until the test lands: a feature that cannot decide answers no.
-    return 0;
+#include "image_frame.h"
+
+int CFewAPICount::Analyse(IVirusCaptorDataProvidor* record) {
+    return AskImage(record, reader_, [](const ImageSubject& image) {
+        return image.reader.GetTotalImportCount() <= kMaxImports ? 1 : 0;
+    });
 }

@@ -1,6 +1,9 @@
 #include "with_compiler.h"
 
-int CWithCompiler::Analyse(IVirusCaptorDataProvidor* /*record*/) {
-    // Undecided until the test lands: a feature that cannot decide answers no.
-    return 0;
+#include "image_frame.h"
+
+int CWithCompiler::Analyse(IVirusCaptorDataProvidor* record) {
+    return AskImage(record, reader_, [](const ImageSubject& image) {
+        return image.reader.FindCompilerName() != nullptr ? 1 : 0;
+    });
 }

@@ -1,0 +1,34 @@
+#include "mail_text.h"
+
+#include <cstring>
+
+namespace {
+
+// The dot must be among this many characters from the second-to-last one down.
+constexpr int kDotWindow = 4;
+// Indices below this are never looked at.
+constexpr int kLowestIndex = 2;
+
+}  // namespace
+
+bool LooksLikeMailAddress(const char* text, int length) {
+    if (text == nullptr || length <= 0) return false;
+    const void* zero = std::memchr(text, 0, static_cast<size_t>(length));
+    const int end =
+        zero != nullptr ? static_cast<int>(static_cast<const char*>(zero) - text) : length;
+    bool dotSeen = false;
+    int step = 1;
+    for (int i = end - 2; i >= kLowestIndex; --i, ++step) {
+        if (!dotSeen) {
+            if (step > kDotWindow) return false;
+            if (text[i] == '.') {
+                dotSeen = true;
+                --i;  // the character just before the dot is passed over
+                ++step;
+            }
+        } else if (text[i] == '@') {
+            return true;
+        }
+    }
+    return false;
+}
