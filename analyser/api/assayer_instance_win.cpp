@@ -1,15 +1,19 @@
 #include "assayer_instance_win.h"
 
 #include "analyser_platform_win.h"
+#include "autorun_system_win.h"
 #include "feature_catalogue.h"
 #include "feature_environment_win.h"
+#include "open_port_system_win.h"
 #include "profile_reader_win.h"
 
 namespace {
 
 CFeatureCatalogue& TheCatalogue() {
     static CSystemFeatureEnvironment environment;
-    static CFeatureCatalogue catalogue(&environment);
+    static CSystemOpenPorts openPorts;
+    static CSystemAutorun autorun;
+    static CFeatureCatalogue catalogue(&environment, &openPorts, &autorun);
     return catalogue;
 }
 
