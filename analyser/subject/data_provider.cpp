@@ -61,6 +61,10 @@ const char* CDataProvider::GetProviderName() {
 
 unsigned char* CDataProvider::GetContent(int offset, int /*length*/) {
     if (content_ == nullptr) return nullptr;
+    // Readers take GetFileSize() bytes from here. A size given again after the bytes,
+    // and larger than the copy, would send them past its end: then the record has no
+    // content that matches its size.
+    if (static_cast<uint32_t>(size_) > contentLength_) return nullptr;
     return content_ + offset;
 }
 
@@ -101,6 +105,7 @@ int CDataProvider::SetContent(const unsigned char* const* source) {
     if (length != 0) memcpy(copy, *source, length);
     delete[] content_;
     content_ = copy;
+    contentLength_ = static_cast<uint32_t>(length);
     return 1;
 }
 

@@ -26,8 +26,9 @@ public:
     virtual const char* GetPath() = 0;
     // Slot 7. Always "FileProvidor".
     virtual const char* GetProviderName() = 0;
-    // Slot 8. content + offset, or null without content. `offset` is not checked
-    // against the size; `length` is not used.
+    // Slot 8. content + offset, or null without content (also when the size was
+    // raised beyond the copied bytes after the copy). `offset` is not checked against
+    // the size; `length` is not used.
     virtual unsigned char* GetContent(int offset, int length) = 0;
     // Slot 9. Sets the size from *size without any other effect.
     virtual void AssignFileSize(const int* size) = 0;
@@ -82,6 +83,7 @@ private:
     int tag_ = -1;
     std::string path_;
     unsigned char* content_ = nullptr;
+    uint32_t contentLength_ = 0;  // bytes held at content_
     int size_ = -1;
     uint64_t stamp_ = 0;
     int64_t createTime_ = 0;

@@ -120,6 +120,11 @@ PeImageBuilder& PeImageBuilder::AddImport(ImportDll dll) {
     imports_.push_back(std::move(dll));
     return *this;
 }
+PeImageBuilder& PeImageBuilder::ResourceSectionName(std::string name) {
+    resourceSectionName_ = std::move(name);
+    return *this;
+}
+
 PeImageBuilder& PeImageBuilder::ImportSectionName(std::string name) {
     importSectionName_ = std::move(name);
     return *this;
@@ -235,7 +240,7 @@ std::vector<uint8_t> PeImageBuilder::Build(Layout* layoutOut) const {
         directories[kResourceDirectory][0] = rva;
         directories[kResourceDirectory][1] = static_cast<uint32_t>(tree.size());
         layout.sections.push_back(
-            placer.Place({".rsrc", std::move(tree), 0, 0, 0, kAuto, kSectionReadOnly}));
+            placer.Place({resourceSectionName_, std::move(tree), 0, 0, 0, kAuto, kSectionReadOnly}));
     }
     for (const auto& o : directoryOverrides_) {
         if (o.first < 16) {

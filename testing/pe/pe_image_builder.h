@@ -97,6 +97,8 @@ public:
     // Imports go into one section built at Build() time, named ".idata" unless renamed.
     PeImageBuilder& AddImport(ImportDll dll);
     PeImageBuilder& ImportSectionName(std::string name);
+    // The section that holds the resource tree; ".rsrc" unless set.
+    PeImageBuilder& ResourceSectionName(std::string name);
 
     // Resources go into a ".rsrc" section with a type/name/language tree.
     PeImageBuilder& AddResource(ResourceKey type, ResourceKey name, std::vector<uint8_t> data,
@@ -149,6 +151,7 @@ private:
     std::vector<Section> sections_;
     std::vector<ImportDll> imports_;
     std::string importSectionName_ = ".idata";
+    std::string resourceSectionName_ = ".rsrc";
     std::vector<Resource> resources_;
     std::vector<uint8_t> entryBytes_;
     bool hasEntryBytes_ = false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "assayer_host.h"
+#include "quiet_image.h"
 #include "temp_dir_win.h"
 
 namespace {
@@ -55,7 +56,7 @@ protected:
     }
     bool JudgeAgain() {
         host_->ReleaseInfo();
-        host_->Describe(1, "C:\\windows\\1a.jpg.exe", std::vector<uint8_t>(100, 1), NowSeconds());
+        host_->Describe(1, "C:\\windows\\1a.jpg.exe", QuietImage(), NowSeconds());
         const bool verdict = host_->Analyse(1);
         EXPECT_EQ(host_->Hits(), "ADGI");
         return verdict;

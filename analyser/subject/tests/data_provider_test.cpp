@@ -162,3 +162,30 @@ TEST(DataProviderTest, DerivedNamesShareScratchSpace) {
 }
 
 }  // namespace
+
+// A size raised after the bytes were copied must not send readers past the copy.
+TEST(DataProviderTest, SizeRaisedAfterContentHidesTheContent) {
+    CDataProvider record(1);
+    const std::vector<unsigned char> bytes(64, 0x4D);
+    const int size = static_cast<int>(bytes.size());
+    record.SetFileSize(&size);
+    const unsigned char* source = bytes.data();
+    ASSERT_EQ(record.SetContent(&source), 1);
+    ASSERT_NE(record.GetContent(0, 0), nullptr);
+
+    const int smaller = 10;
+    record.SetFileSize(&smaller);
+    EXPECT_NE(record.GetContent(0, 0), nullptr);  // fewer bytes than held: still fine
+    const int larger = 65;
+    record.SetFileSize(&larger);
+    EXPECT_EQ(record.GetContent(0, 0), nullptr);
+    const int unset = -1;
+    record.AssignFileSize(&unset);
+    EXPECT_EQ(record.GetContent(0, 0), nullptr);
+
+    record.SetFileSize(&larger);  // new bytes at the new size make it whole again
+    const std::vector<unsigned char> more(65, 0x5A);
+    source = more.data();
+    ASSERT_EQ(record.SetContent(&source), 1);
+    EXPECT_NE(record.GetContent(0, 0), nullptr);
+}
