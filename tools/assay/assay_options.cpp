@@ -1,0 +1,67 @@
+#include "assay_options.h"
+
+bool ParseAssayArguments(const std::vector<std::string>& args, AssayOptions* options,
+                         std::string* error) {
+    *options = AssayOptions();
+    bool optionsEnded = false;
+    bool configSeen = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            options->paths.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options->help = true;
+        } else if (arg == "--json") {
+            options->json = true;
+        } else if (arg == "--quiet") {
+            options->quiet = true;
+        } else if (arg == "--config" || arg.compare(0, 9, "--config=") == 0) {
+            if (configSeen) {
+                *error = "--config given twice";
+                return false;
+            }
+            configSeen = true;
+            if (arg == "--config") {
+                if (i + 1 >= args.size()) {
+                    *error = "--config needs a file";
+                    return false;
+                }
+                options->configPath = args[++i];
+            } else {
+                options->configPath = arg.substr(9);
+            }
+            if (options->configPath.empty()) {
+                *error = "--config needs a file";
+                return false;
+            }
+        } else {
+            *error = "unknown option " + arg;
+            return false;
+        }
+    }
+    if (options->help) return true;
+    if (options->paths.empty()) {
+        *error = "no file or directory to scan";
+        return false;
+    }
+    for (const std::string& path : options->paths) {
+        if (path.empty()) {
+            *error = "an empty path";
+            return false;
+        }
+    }
+    return true;
+}
+
+const char* AssayUsage() {
+    return "usage: assay [--config FILE] [--json] [--quiet] PATH...\n"
+           "  Scans files with Assayer.dll (directories recursively) and prints one line\n"
+           "  per file: verdict, score, hit letters with their features, path.\n"
+           "  --config FILE  scoring configuration (weights and threshold) for the analyser\n"
+           "  --json         one JSON object per line instead of the table\n"
+           "  --quiet        leave out the lines of clean files\n"
+           "exit status: 0 nothing suspicious, 1 something suspicious, 2 usage error,\n"
+           "  3 a crash while scanning (the file is named on stderr)\n";
+}

@@ -1,0 +1,89 @@
+#include "assayer_library_win.h"
+
+#include <vector>
+
+#include "text_win.h"
+
+namespace {
+
+// Facts a host gives with AppendInfo.
+enum SubjectFact { kPath = 1, kCreateTime = 3, kFileSize = 4, kContent = 5 };
+constexpr int kSubject = 1;
+
+std::wstring ProgramDirectory() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return L".";
+        if (length < buffer.size()) {
+            std::wstring path(buffer.data(), length);
+            const size_t slash = path.find_last_of(L"\\/");
+            return slash == std::wstring::npos ? L"." : path.substr(0, slash);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace
+
+AssayerLibrary::~AssayerLibrary() {
+    if (release_ != nullptr) release_();
+}
+
+bool AssayerLibrary::Load(std::string* why) {
+    const std::wstring path = ProgramDirectory() + L"\\Assayer.dll";
+    module_.reset(LoadLibraryW(path.c_str()));
+    if (!module_) {
+        *why = "cannot load " + NarrowFromWide(path, CP_ACP) + ": " + ErrorText(GetLastError());
+        return false;
+    }
+    const HMODULE m = module_.get();
+    init_ = ProcAddress<InitFunction>(m, "init");
+    appendInfo_ = ProcAddress<AppendInfoFunction>(m, "AppendInfo");
+    analyseInfo_ = ProcAddress<AnalyseInfoFunction>(m, "AnalyseInfo");
+    getAnalyseResult_ = ProcAddress<PlainFunction>(m, "GetAnalyseResult");
+    releaseInfo_ = ProcAddress<PlainFunction>(m, "ReleaseInfo");
+    getAnalyseHits_ = ProcAddress<HitsFunction>(m, "GetAnalyseHits");
+    release_ = ProcAddress<PlainFunction>(m, "Release");
+    if (!init_ || !appendInfo_ || !analyseInfo_ || !getAnalyseResult_ || !releaseInfo_ ||
+        !getAnalyseHits_ || !release_) {
+        *why = "Assayer.dll lacks one of its exports";
+        release_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void AssayerLibrary::Init(const char* configPath) {
+    init_(configPath, nullptr, nullptr);
+}
+
+Analysis AssayerLibrary::Analyse(const char* path, int64_t createdSeconds, int32_t size,
+                                 const uint8_t* bytes) {
+    // The two middle words of AppendInfo are not read by the analyser.
+    appendInfo_(kSubject, 0, 0, kPath, &path);
+    appendInfo_(kSubject, 0, 0, kCreateTime, &createdSeconds);
+    // The size goes first: the content copy takes its length from it.
+    appendInfo_(kSubject, 0, 0, kFileSize, &size);
+    appendInfo_(kSubject, 0, 0, kContent, &bytes);
+    Analysis analysis;
+    // Boolean answers live in the low byte of the result.
+    analysis.suspicious = (analyseInfo_(kSubject) & 0xFF) != 0;
+    analysis.score = getAnalyseResult_();
+    analysis.hits = Hits();
+    releaseInfo_();
+    return analysis;
+}
+
+std::string AssayerLibrary::Hits() {
+    char buffer[32] = {};
+    const int count = getAnalyseHits_(buffer, sizeof(buffer));
+    if (count < static_cast<int>(sizeof(buffer))) return std::string(buffer);
+    // There are 21 letters at most; a larger count is not believed beyond this.
+    constexpr int kMostHits = 256;
+    const int wanted = count < kMostHits ? count : kMostHits;
+    std::vector<char> larger(static_cast<size_t>(wanted) + 1);
+    getAnalyseHits_(larger.data(), wanted + 1);
+    return std::string(larger.data());
+}

@@ -1,0 +1,74 @@
+#include "mapped_file_win.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+#include "temp_tree_win.h"
+
+namespace {
+
+FILETIME FileTimeOf(uint64_t ticks) {
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks);
+    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return time;
+}
+
+TEST(MappedFile, FileTimesBecomeUnixSeconds) {
+    const uint64_t epoch = 116444736000000000ull;
+    EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(epoch)), 0);
+    EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(epoch + 9999999)), 0);
+    EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(epoch + 10000000)), 1);
+    EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(epoch - 1)), -1);
+    EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(0)), -11644473600ll);
+    // 2038 is past the signed 32-bit seconds.
+    EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(epoch + 2147483648ull * 10000000)), 2147483648ll);
+}
+
+TEST(MappedFile, BytesSizeAndCreationTime) {
+    TempTree tree;
+    std::string bytes(70000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    ASSERT_TRUE(tree.WriteFile(L"data.bin", bytes));
+
+    MappedFile file;
+    std::string why;
+    ASSERT_TRUE(file.Open(tree.Path(L"data.bin"), &why)) << why;
+    ASSERT_EQ(file.size(), bytes.size());
+    ASSERT_NE(file.bytes(), nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.bytes()), bytes.size()), bytes);
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    EXPECT_LE(file.createdSeconds(), now + 5);
+    EXPECT_GT(file.createdSeconds(), now - 3600) << "a file just written is new";
+}
+
+TEST(MappedFile, EmptyFileHasAnEmptyView) {
+    TempTree tree;
+    ASSERT_TRUE(tree.WriteFile(L"empty.exe", ""));
+    MappedFile file;
+    std::string why;
+    ASSERT_TRUE(file.Open(tree.Path(L"empty.exe"), &why)) << why;
+    EXPECT_EQ(file.size(), 0u);
+    EXPECT_NE(file.bytes(), nullptr);
+}
+
+TEST(MappedFile, MissingFileSaysWhy) {
+    TempTree tree;
+    MappedFile file;
+    std::string why;
+    EXPECT_FALSE(file.Open(tree.Path(L"gone.exe"), &why));
+    EXPECT_EQ(why.rfind("cannot open: ", 0), 0u) << why;
+}
+
+TEST(MappedFile, ADirectoryIsNotAFile) {
+    TempTree tree;
+    ASSERT_TRUE(tree.MakeDirectory(L"dir.exe"));
+    MappedFile file;
+    std::string why;
+    EXPECT_FALSE(file.Open(tree.Path(L"dir.exe"), &why));
+    EXPECT_FALSE(why.empty());
+}
+
+}  // namespace
