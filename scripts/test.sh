@@ -8,6 +8,7 @@ root=$(pwd)
 
 bash scripts/setup.sh || { echo "0 passed, 1 failed"; exit 1; }
 
+mkdir -p "$root/build"
 jobs=$(nproc 2>/dev/null || echo 2)
 build_failures=0
 reports=()

@@ -1,8 +1,8 @@
 // Test helper: holds loopback ports open until it is terminated.
 //
-//   port_holder.exe EVENT REPORT SPEC...
+//   port_holder.exe EVENT REPORT REQUEST...
 //
-// SPEC is tcp:PORT or udp:PORT (PORT 0 lets the system choose). Every socket is bound
+// REQUEST is tcp:PORT or udp:PORT (PORT 0 lets the system choose). Every socket is bound
 // to 127.0.0.1; TCP sockets listen. When all are open the bound ports are written to
 // the file REPORT, one "tcp 1234" line each, and the named event EVENT is set. Exit
 // code 2 means a bad argument, 3 a socket that could not be opened (the report then
@@ -23,10 +23,10 @@ struct Opened {
     unsigned port;
 };
 
-bool OpenOne(const char* spec, std::vector<Opened>* opened) {
-    const bool tcp = strncmp(spec, "tcp:", 4) == 0;
-    if (!tcp && strncmp(spec, "udp:", 4) != 0) return false;
-    const unsigned long port = strtoul(spec + 4, nullptr, 10);
+bool OpenOne(const char* request, std::vector<Opened>* opened) {
+    const bool tcp = strncmp(request, "tcp:", 4) == 0;
+    if (!tcp && strncmp(request, "udp:", 4) != 0) return false;
+    const unsigned long port = strtoul(request + 4, nullptr, 10);
     if (port > 65535) return false;
 
     SOCKET s = socket(AF_INET, tcp ? SOCK_STREAM : SOCK_DGRAM, tcp ? IPPROTO_TCP : IPPROTO_UDP);

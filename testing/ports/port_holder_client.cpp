@@ -11,7 +11,7 @@ std::string ProgramDirectory() {
     return directory.substr(0, directory.find_last_of('\\') + 1);
 }
 
-bool PortHolder::Start(const std::vector<std::string>& specs) {
+bool PortHolder::Start(const std::vector<std::string>& requests) {
     Stop();
     static int serial = 0;
     char unique[64];
@@ -28,7 +28,7 @@ bool PortHolder::Start(const std::vector<std::string>& specs) {
     }
     imagePath_ = ProgramDirectory() + "port_holder.exe";
     std::string command = "\"" + imagePath_ + "\" " + eventName + " \"" + reportPath + "\"";
-    for (const std::string& spec : specs) command += " " + spec;
+    for (const std::string& request : requests) command += " " + request;
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);

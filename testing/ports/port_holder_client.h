@@ -19,9 +19,9 @@ public:
     PortHolder(const PortHolder&) = delete;
     PortHolder& operator=(const PortHolder&) = delete;
 
-    // Starts the helper with the given specs ("tcp:0", "udp:31337") and waits until it
+    // Starts the helper with the given requests ("tcp:0", "udp:31337") and waits until it
     // holds them all. False with a reason in Error() otherwise.
-    bool Start(const std::vector<std::string>& specs);
+    bool Start(const std::vector<std::string>& requests);
     // Terminates the helper and waits for its end: its ports are closed then.
     void Stop();
 

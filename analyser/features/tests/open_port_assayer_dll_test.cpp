@@ -29,11 +29,11 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-// The letters Assayer.dll gives a running program that holds the ports of `specs`.
+// The letters Assayer.dll gives a running program that holds the ports of `requests`.
 // Empty with a reason in `skip` when this machine cannot show it.
-std::string HitsOfHolder(const std::vector<std::string>& specs, std::string* skip) {
+std::string HitsOfHolder(const std::vector<std::string>& requests, std::string* skip) {
     PortHolder holder;
-    if (!holder.Start(specs)) {
+    if (!holder.Start(requests)) {
         *skip = "port helper: " + holder.Error();
         return std::string();
     }
@@ -79,9 +79,9 @@ TEST(OpenPortAssayerDllTest, ProgramHoldingABackdoorPortGetsQ) {
     std::string skip;
     std::string hits;
     // The first of the listed ports that is free on this machine.
-    for (const char* spec : {"tcp:31337", "udp:31337", "tcp:8080"}) {
+    for (const char* request : {"tcp:31337", "udp:31337", "tcp:8080"}) {
         skip.clear();
-        hits = HitsOfHolder({spec}, &skip);
+        hits = HitsOfHolder({request}, &skip);
         if (skip.empty()) break;
     }
     if (!skip.empty()) GTEST_SKIP() << skip;

@@ -27,10 +27,10 @@ std::string SwapCase(std::string text) {
 
 class OpenPortFeaturesWinTest : public testing::Test {
 protected:
-    // Starts the helper on `specs`; skips when a fixed port is taken on this
+    // Starts the helper on `requests`; skips when a fixed port is taken on this
     // machine.
-    void Hold(const std::vector<std::string>& specs) {
-        if (!holder_.Start(specs)) {
+    void Hold(const std::vector<std::string>& requests) {
+        if (!holder_.Start(requests)) {
             if (holder_.Error().find("failed") != std::string::npos) {
                 GTEST_SKIP() << "a port is taken on this machine: " << holder_.Error();
             }
@@ -83,7 +83,7 @@ TEST_F(OpenPortFeaturesWinTest, FiveLoopbackPortsDoNot) {
 }
 
 struct BackdoorCase {
-    const char* spec;
+    const char* request;
     int expected;
 };
 
@@ -91,11 +91,11 @@ class BackdoorPortWinTest : public OpenPortFeaturesWinTest,
                             public testing::WithParamInterface<BackdoorCase> {};
 
 TEST_P(BackdoorPortWinTest, ListedPortsFireAndStayUntilNotifyThree) {
-    Hold({GetParam().spec});
+    Hold({GetParam().request});
     if (IsSkipped() || HasFatalFailure()) return;
     COpenPortDistrust feature(&system_);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(Analyse(&feature, path_), GetParam().expected) << GetParam().spec;
+    EXPECT_EQ(Analyse(&feature, path_), GetParam().expected) << GetParam().request;
     EXPECT_EQ(Analyse(&feature, SwapCase(path_)), 0);
 
     holder_.Stop();  // the helper's ports close with it
