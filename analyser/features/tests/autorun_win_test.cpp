@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
+#include "subject_probe.h"
 
 #include <algorithm>
 #include <string>
@@ -48,13 +49,6 @@ std::string Unique(const char* prefix) {
     return prefix + std::to_string(GetCurrentProcessId());
 }
 
-int AnalysePath(CRelatedByAutoRun* feature, const std::string& path) {
-    CDataProvider record(1);
-    const char* text = path.c_str();
-    record.SetPath(&text);
-    return feature->Analyse(&record);
-}
-
 bool Lists(const std::vector<std::string>& paths, const std::string& path) {
     return std::find(paths.begin(), paths.end(), path) != paths.end();
 }
@@ -67,13 +61,13 @@ TEST(AutorunWinTest, RunValueInAnotherCaseWithArgumentsFires) {
         RunValue run(value, "\"C:\\KV Test\\AutoRun Prog.EXE\" /quiet --x");
         ASSERT_TRUE(run.ok());
         ASSERT_EQ(feature.Prepare(), 1);
-        EXPECT_EQ(AnalysePath(&feature, "c:\\kv test\\autorun prog.exe"), 1);
-        EXPECT_EQ(AnalysePath(&feature, "C:\\KV Test\\AutoRun Prog.EXE"), 1);
-        EXPECT_EQ(AnalysePath(&feature, "c:\\kv test\\autorun prog.exe /quiet --x"), 0);
-        EXPECT_EQ(AnalysePath(&feature, "c:\\kv test\\other.exe"), 0);
+        EXPECT_EQ(AnalyseWithPath(feature, "c:\\kv test\\autorun prog.exe"), 1);
+        EXPECT_EQ(AnalyseWithPath(feature, "C:\\KV Test\\AutoRun Prog.EXE"), 1);
+        EXPECT_EQ(AnalyseWithPath(feature, "c:\\kv test\\autorun prog.exe /quiet --x"), 0);
+        EXPECT_EQ(AnalyseWithPath(feature, "c:\\kv test\\other.exe"), 0);
     }
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(AnalysePath(&feature, "c:\\kv test\\autorun prog.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\kv test\\autorun prog.exe"), 0);
 }
 
 TEST(AutorunWinTest, EnvironmentStringsAreExpanded) {
@@ -145,7 +139,7 @@ TEST(AutorunWinTest, StartupFolderFilesAreListed) {
     const bool read = system.ReadAutorunPaths(&paths);
     CRelatedByAutoRun feature(&system);
     feature.Prepare();
-    const int fired = AnalysePath(&feature, file);
+    const int fired = AnalyseWithPath(feature, file);
     DeleteFileA(file.c_str());
     ASSERT_TRUE(read);
     EXPECT_TRUE(Lists(paths, file));

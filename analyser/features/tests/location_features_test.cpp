@@ -6,41 +6,34 @@
 #include "fake_environment.h"
 #include "in_sys_dir.h"
 #include "recent_create_time.h"
+#include "subject_probe.h"
 
 namespace {
-
-int WithPath(IDataAnalyser& feature, const std::string& path, int64_t created = 0) {
-    CDataProvider record(1);
-    const char* text = path.c_str();
-    record.SetPath(&text);
-    record.SetCreateTime(&created);
-    return feature.Analyse(&record);
-}
 
 TEST(InSysDirTest, SubstringOfEitherDirectoryInLowerCase) {
     FakeEnvironment environment;
     CInSysDir feature(&environment);
     EXPECT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(WithPath(feature, "C:\\WINDOWS\\system32\\x.dll"), 1);
-    EXPECT_EQ(WithPath(feature, "c:\\windows\\x.exe"), 1);
-    EXPECT_EQ(WithPath(feature, "d:\\backup\\c:\\windows\\x.exe"), 1);
-    EXPECT_EQ(WithPath(feature, "c:\\windowsx\\a.exe"), 1);
-    EXPECT_EQ(WithPath(feature, "d:\\windows\\x.exe"), 0);
-    EXPECT_EQ(WithPath(feature, "c:\\program files\\x.exe"), 0);
-    EXPECT_EQ(WithPath(feature, "c:\\win"), 0);
-    EXPECT_EQ(WithPath(feature, ""), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\WINDOWS\\system32\\x.dll"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\windows\\x.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "d:\\backup\\c:\\windows\\x.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\windowsx\\a.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "d:\\windows\\x.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\program files\\x.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\win"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, ""), 0);
 
     // A system directory outside the Windows directory counts on its own.
     environment.systemDir = "E:\\SYS";
     feature.Prepare();
-    EXPECT_EQ(WithPath(feature, "e:\\sys\\a.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "e:\\sys\\a.exe"), 1);
 }
 
 TEST(InSysDirTest, UnpreparedFiresForEveryPath) {
     FakeEnvironment environment;
     CInSysDir feature(&environment);
-    EXPECT_EQ(WithPath(feature, "d:\\anything.exe"), 1);
-    EXPECT_EQ(WithPath(feature, ""), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "d:\\anything.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, ""), 1);
 }
 
 TEST(InSysDirTest, FailedQueryKeepsTheOldTexts) {
@@ -50,20 +43,20 @@ TEST(InSysDirTest, FailedQueryKeepsTheOldTexts) {
     environment.windowsOk = false;
     environment.windowsDir = "D:\\OTHER";
     EXPECT_EQ(feature.Prepare(), 0);
-    EXPECT_EQ(WithPath(feature, "c:\\windows\\a.exe"), 1);
-    EXPECT_EQ(WithPath(feature, "d:\\other\\a.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\windows\\a.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "d:\\other\\a.exe"), 0);
 
     environment.windowsOk = true;
     environment.systemOk = false;
     EXPECT_EQ(feature.Prepare(), 0);
-    EXPECT_EQ(WithPath(feature, "d:\\other\\a.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "d:\\other\\a.exe"), 1);
 }
 
 class RecentCreateTimeTest : public ::testing::Test {
 protected:
     RecentCreateTimeTest() { feature_.Prepare(); }
     int Check(const std::string& path, int64_t age) {
-        return WithPath(feature_, path, environment_.now - age);
+        return AnalyseWithPath(feature_, path, environment_.now - age);
     }
     static constexpr int64_t kDay = 86400;
     FakeEnvironment environment_;
@@ -82,12 +75,13 @@ TEST_F(RecentCreateTimeTest, UnderWindowsAndYoungerThanSevenDays) {
 }
 
 TEST_F(RecentCreateTimeTest, UnsetCreationTimeIsOld) {
-    EXPECT_EQ(WithPath(feature_, "c:\\windows\\x.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature_, "c:\\windows\\x.exe"), 0);
 }
 
 TEST_F(RecentCreateTimeTest, ExtremeStoredTimesDoNotOverflow) {
-    EXPECT_EQ(WithPath(feature_, "c:\\windows\\x.exe", INT64_MIN), 1);  // the age wraps negative
-    EXPECT_EQ(WithPath(feature_, "c:\\windows\\x.exe", INT64_MAX), 1);  // far in the future
+    EXPECT_EQ(AnalyseWithPath(feature_, "c:\\windows\\x.exe", INT64_MIN),
+              1);  // the age wraps negative
+    EXPECT_EQ(AnalyseWithPath(feature_, "c:\\windows\\x.exe", INT64_MAX), 1);  // far in the future
 }
 
 TEST(RecentCreateTimeUnreadTest, UnreadableWindowsDirectoryMatchesEveryPath) {
@@ -95,7 +89,7 @@ TEST(RecentCreateTimeUnreadTest, UnreadableWindowsDirectoryMatchesEveryPath) {
     environment.windowsOk = false;
     CRecentCreateTime feature(&environment);
     EXPECT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(WithPath(feature, "d:\\x.exe", environment.now), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "d:\\x.exe", environment.now), 1);
 }
 
 }  // namespace

@@ -7,52 +7,40 @@
 #include "large_file_size.h"
 #include "multi_ext_name.h"
 #include "number_prefix.h"
+#include "subject_probe.h"
 
 namespace {
 
-int WithSize(IDataAnalyser& feature, int size) {
-    CDataProvider record(1);
-    record.SetFileSize(&size);
-    return feature.Analyse(&record);
-}
-
-int WithPath(IDataAnalyser& feature, const std::string& path) {
-    CDataProvider record(1);
-    const char* text = path.c_str();
-    record.SetPath(&text);
-    return feature.Analyse(&record);
-}
-
 TEST(LargeFileSizeTest, AboveOneMebibyte) {
     CLargeFileSize feature;
-    EXPECT_EQ(WithSize(feature, 1048576), 0);
-    EXPECT_EQ(WithSize(feature, 1048577), 1);
-    EXPECT_EQ(WithSize(feature, 0), 0);
-    EXPECT_EQ(WithSize(feature, -1), 1);
-    EXPECT_EQ(WithSize(feature, -2000000000), 1);
+    EXPECT_EQ(AnalyseWithSize(feature, 1048576), 0);
+    EXPECT_EQ(AnalyseWithSize(feature, 1048577), 1);
+    EXPECT_EQ(AnalyseWithSize(feature, 0), 0);
+    EXPECT_EQ(AnalyseWithSize(feature, -1), 1);
+    EXPECT_EQ(AnalyseWithSize(feature, -2000000000), 1);
     CDataProvider unset(1);
     EXPECT_EQ(feature.Analyse(&unset), 1);
 }
 
 TEST(NumberPrefixTest, FirstByteOfTheBaseName) {
     CNumberPrefix feature;
-    EXPECT_EQ(WithPath(feature, "c:\\x\\1setup.exe"), 1);
-    EXPECT_EQ(WithPath(feature, "c:\\x\\setup1.exe"), 0);
-    EXPECT_EQ(WithPath(feature, "0"), 1);
-    EXPECT_EQ(WithPath(feature, "9.exe"), 1);
-    EXPECT_EQ(WithPath(feature, "c:\\x\\\xB2\xE2.exe"), 0);
-    EXPECT_EQ(WithPath(feature, "\xA3\xB1.exe"), 0);
-    EXPECT_EQ(WithPath(feature, "c:\\x\\.1rc"), 0);  // the base name is empty
-    EXPECT_EQ(WithPath(feature, "c:\\9dir\\a.exe"), 0);
-    EXPECT_EQ(WithPath(feature, ""), 0);
-    EXPECT_EQ(WithPath(feature, "c:2x.exe"), 1);
-    EXPECT_EQ(WithPath(feature, " 1.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\x\\1setup.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\x\\setup1.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "0"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "9.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\x\\\xB2\xE2.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "\xA3\xB1.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\x\\.1rc"), 0);  // the base name is empty
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\9dir\\a.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, ""), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:2x.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, " 1.exe"), 0);
 }
 
 class MultiExtNameTest : public ::testing::Test {
 protected:
     MultiExtNameTest() { feature_.Prepare(); }
-    int Check(const std::string& path) { return WithPath(feature_, path); }
+    int Check(const std::string& path) { return AnalyseWithPath(feature_, path); }
     CMultiExtName feature_;
 };
 
@@ -85,10 +73,10 @@ TEST_F(MultiExtNameTest, InnerExtensionDecides) {
 
 TEST(MultiExtNameUnpreparedTest, NothingFiresBeforePrepareAndPrepareRepeats) {
     CMultiExtName feature;
-    EXPECT_EQ(WithPath(feature, "photo.jpg.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "photo.jpg.exe"), 0);
     EXPECT_EQ(feature.Prepare(), 1);
     EXPECT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(WithPath(feature, "photo.jpg.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "photo.jpg.exe"), 1);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "subject_probe.h"
 
 #include "data_provider.h"
 #include "fake_open_ports.h"
@@ -17,11 +18,6 @@ protected:
         system_.resolve = GetParam();
         system_.snapshot.processes = {{kServer, kServerPath}, {kOther, "C:\\y\\other.exe"}};
     }
-    int AnalysePath(IDataAnalyser* feature, const char* path) {
-        CDataProvider record(1);
-        record.SetPath(&path);
-        return feature->Analyse(&record);
-    }
 
     FakeOpenPortSystem system_;
 };
@@ -32,13 +28,13 @@ TEST_P(OpenPortFeatureTest, MorePortsThanFiveFire) {
     system_.endpoints.Add(kServer, 1, 5000, 3);
     system_.endpoints.Add(kServer, 2, 5000, 2);
     system_.endpoints.Add(kOther, 1, 7000, 4);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);  // five
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 0);  // five
 
     system_.endpoints.Add(kServer, 2, 6000);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);  // six: counted afresh
-    EXPECT_EQ(AnalysePath(&feature, "c:\\x\\srv.exe"), 0);
-    EXPECT_EQ(AnalysePath(&feature, "C:\\x\\srv"), 0);
-    EXPECT_EQ(AnalysePath(&feature, "C:\\y\\other.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 1);  // six: counted afresh
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\x\\srv.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\x\\srv"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\y\\other.exe"), 0);
     EXPECT_EQ(feature.Analyse(nullptr), 0);
     if (!GetParam()) {
         EXPECT_EQ(system_.snapshot.refreshes, 5);
@@ -51,8 +47,8 @@ TEST_P(OpenPortFeatureTest, MoreCountsLongerPathsThatBeginWithTheOwnersPath) {
     system_.endpoints.Add(kOther, 1, 6000, 3);
     COpenPortMore feature(&system_);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
-    EXPECT_EQ(AnalysePath(&feature, "C:\\x\\srv.exe.old"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\x\\srv.exe.old"), 0);
 }
 
 TEST_P(OpenPortFeatureTest, MoreAnswersNoWhenThePortsCannotBeListed) {
@@ -60,12 +56,12 @@ TEST_P(OpenPortFeatureTest, MoreAnswersNoWhenThePortsCannotBeListed) {
     system_.endpoints.answer = false;
     COpenPortMore feature(&system_);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 0);
     EXPECT_EQ(feature.Notify(3), 0);
     EXPECT_EQ(feature.Notify(2), 1);
     system_.endpoints.answer = true;
     EXPECT_EQ(feature.Notify(3), 1);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 1);
 }
 
 TEST_P(OpenPortFeatureTest, BackdoorPortsFireByProtocolAndPort) {
@@ -98,32 +94,32 @@ TEST_P(OpenPortFeatureTest, BackdoorListIsKeptUntilNotifyThree) {
     system_.endpoints.Add(kServer, 1, 31337);
     COpenPortDistrust feature(&system_);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
-    EXPECT_EQ(AnalysePath(&feature, "c:\\x\\srv.exe"), 0);
-    EXPECT_EQ(AnalysePath(&feature, "C:\\x\\srv.ex"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "c:\\x\\srv.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\x\\srv.ex"), 0);
 
     system_.endpoints.endpoints_.clear();  // the program closed its port
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 1);
     EXPECT_EQ(system_.endpoints.listings, 1);
     EXPECT_EQ(feature.Notify(1), 1);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 1);
 
     system_.endpoints.Add(kOther, 1, 9000);  // keeps the new list from being empty
     EXPECT_EQ(feature.Notify(3), 1);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 0);
     EXPECT_EQ(system_.endpoints.listings, 2);
 }
 
 TEST_P(OpenPortFeatureTest, AnEmptyBackdoorListIsListedAgain) {
     COpenPortDistrust feature(&system_);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 0);
     system_.endpoints.Add(kServer, 2, 54321);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 1);
 
     system_.endpoints.answer = false;
     EXPECT_EQ(feature.Notify(3), 0);
-    EXPECT_EQ(AnalysePath(&feature, kServerPath), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(SnapshotOrOwnersOnly, OpenPortFeatureTest, testing::Bool());

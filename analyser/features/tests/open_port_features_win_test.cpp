@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include "subject_probe.h"
 
 #include <cctype>
 #include <string>
@@ -50,12 +51,6 @@ protected:
         }
         GTEST_SKIP() << "this system names no owner for the helper's sockets";
     }
-    int Analyse(IDataAnalyser* feature, const std::string& path) {
-        CDataProvider record(1);
-        const char* text = path.c_str();
-        record.SetPath(&text);
-        return feature->Analyse(&record);
-    }
 
     CSystemOpenPorts system_;
     PortHolder holder_;
@@ -67,11 +62,11 @@ TEST_F(OpenPortFeaturesWinTest, SixLoopbackPortsFireMorePorts) {
     if (IsSkipped() || HasFatalFailure()) return;
     COpenPortMore feature(&system_);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(Analyse(&feature, path_), 1) << path_;
-    EXPECT_EQ(Analyse(&feature, SwapCase(path_)), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, path_), 1) << path_;
+    EXPECT_EQ(AnalyseWithPath(feature, SwapCase(path_)), 0);
     EXPECT_EQ(feature.Notify(3), 1);
     holder_.Stop();
-    EXPECT_EQ(Analyse(&feature, path_), 0);  // counted afresh for every subject
+    EXPECT_EQ(AnalyseWithPath(feature, path_), 0);  // counted afresh for every subject
 }
 
 TEST_F(OpenPortFeaturesWinTest, FiveLoopbackPortsDoNot) {
@@ -79,7 +74,7 @@ TEST_F(OpenPortFeaturesWinTest, FiveLoopbackPortsDoNot) {
     if (IsSkipped() || HasFatalFailure()) return;
     COpenPortMore feature(&system_);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(Analyse(&feature, path_), 0) << path_;
+    EXPECT_EQ(AnalyseWithPath(feature, path_), 0) << path_;
 }
 
 struct BackdoorCase {
@@ -95,13 +90,13 @@ TEST_P(BackdoorPortWinTest, ListedPortsFireAndStayUntilNotifyThree) {
     if (IsSkipped() || HasFatalFailure()) return;
     COpenPortDistrust feature(&system_);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(Analyse(&feature, path_), GetParam().expected) << GetParam().request;
-    EXPECT_EQ(Analyse(&feature, SwapCase(path_)), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, path_), GetParam().expected) << GetParam().request;
+    EXPECT_EQ(AnalyseWithPath(feature, SwapCase(path_)), 0);
 
     holder_.Stop();  // the helper's ports close with it
-    EXPECT_EQ(Analyse(&feature, path_), GetParam().expected);
+    EXPECT_EQ(AnalyseWithPath(feature, path_), GetParam().expected);
     EXPECT_EQ(feature.Notify(3), 1);
-    EXPECT_EQ(Analyse(&feature, path_), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, path_), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ports, BackdoorPortWinTest,

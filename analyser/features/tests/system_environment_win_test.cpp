@@ -8,16 +8,9 @@
 #include "feature_environment_win.h"
 #include "in_sys_dir.h"
 #include "recent_create_time.h"
+#include "subject_probe.h"
 
 namespace {
-
-int WithPath(IDataAnalyser& feature, const std::string& path, int64_t created = 0) {
-    CDataProvider record(1);
-    const char* text = path.c_str();
-    record.SetPath(&text);
-    record.SetCreateTime(&created);
-    return feature.Analyse(&record);
-}
 
 std::string SystemText(UINT(WINAPI* query)(LPSTR, UINT)) {
     char buffer[MAX_PATH] = {};
@@ -54,11 +47,11 @@ TEST(SystemEnvironmentTest, InSysDirAgainstTheRealDirectories) {
     CSystemFeatureEnvironment environment;
     CInSysDir feature(&environment);
     ASSERT_EQ(feature.Prepare(), 1);
-    EXPECT_EQ(WithPath(feature, "C:\\WINDOWS\\system32\\x.dll"), 1);
-    EXPECT_EQ(WithPath(feature, "C:\\Windows\\notepad.exe"), 1);
-    EXPECT_EQ(WithPath(feature, "D:\\copy of C:\\Windows\\x.exe"), 1);
-    EXPECT_EQ(WithPath(feature, "C:\\Program Files\\x.exe"), 0);
-    EXPECT_EQ(WithPath(feature, "Z:\\tmp\\x.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\WINDOWS\\system32\\x.dll"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\Windows\\notepad.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "D:\\copy of C:\\Windows\\x.exe"), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\Program Files\\x.exe"), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "Z:\\tmp\\x.exe"), 0);
 }
 
 TEST(SystemEnvironmentTest, RecentCreateTimeAgainstTheRealClock) {
@@ -67,10 +60,10 @@ TEST(SystemEnvironmentTest, RecentCreateTimeAgainstTheRealClock) {
     ASSERT_EQ(feature.Prepare(), 1);
     const int64_t now = environment.Now();
     const int64_t day = 86400;
-    EXPECT_EQ(WithPath(feature, "C:\\windows\\new.exe", now - 6 * day), 1);
-    EXPECT_EQ(WithPath(feature, "C:\\windows\\old.exe", now - 8 * day), 0);
-    EXPECT_EQ(WithPath(feature, "C:\\WINDOWS\\system32\\soon.exe", now + day), 1);
-    EXPECT_EQ(WithPath(feature, "Z:\\tmp\\new.exe", now - 3600), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\windows\\new.exe", now - 6 * day), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\windows\\old.exe", now - 8 * day), 0);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\WINDOWS\\system32\\soon.exe", now + day), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "Z:\\tmp\\new.exe", now - 3600), 0);
 }
 
 }  // namespace
