@@ -31,7 +31,12 @@ bool COpenPortDistrust::RebuildPorts(bool refresh) {
 
 int COpenPortDistrust::Analyse(IVirusCaptorDataProvidor* record) {
     if (record == nullptr) return 0;
-    if (ports_.empty() && !RebuildPorts(true)) return 0;
+    if (ports_.empty()) {
+        // An empty list is taken again, but only for a subject that can own a port: for
+        // any other the answer is no either way, and the list is taken when it matters.
+        if (CannotBeRunning(system_, record->GetPath())) return 0;
+        if (!RebuildPorts(true)) return 0;
+    }
 
     const char* path = record->GetPath();
     const size_t length = strlen(path);

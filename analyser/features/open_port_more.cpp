@@ -29,6 +29,12 @@ bool COpenPortMore::RebuildCounts(bool refresh) {
 
 int COpenPortMore::Analyse(IVirusCaptorDataProvidor* record) {
     if (record == nullptr) return 0;
+    // The counts are renewed for every subject that can own ports at all; for one that
+    // is no running program the renewed counts could not name it.
+    if (CannotBeRunning(system_, record->GetPath())) {
+        portCounts_.clear();
+        return 0;
+    }
     if (!RebuildCounts(true)) return 0;
     const auto found = portCounts_.find(record->GetPath());
     return found != portCounts_.end() && found->second > kManyPorts ? 1 : 0;

@@ -18,3 +18,10 @@ inline PortTable MakePortTable(IOpenPortSystem* system, ProcessPathMap* paths) {
 // paths or the endpoints cannot be had.
 bool RebuildPortTable(IOpenPortSystem* system, IProcessHelper* snapshot, bool refresh,
                       ProcessPathMap* paths, PortTable* table);
+
+// True when the system can tell cheaply that no running program has `path` as its image
+// path: no port table can then list the subject as an owner, and none need be built.
+inline bool CannotBeRunning(IOpenPortSystem* system, const char* path) {
+    IRunningImages* running = system != nullptr ? system->RunningImages() : nullptr;
+    return running != nullptr && !running->MayBeRunning(path);
+}

@@ -3,6 +3,7 @@
 // library's process snapshot and IP Helper (open_port_system_win.h); tests use fakes.
 #include "port_table.h"
 #include "process_helper.h"
+#include "running_images.h"
 
 class IOpenPortSystem {
 public:
@@ -12,6 +13,9 @@ public:
     virtual IProcessImagePaths* ImagePaths() = 0;
     // The machine's open endpoints.
     virtual IEndpointSource* Endpoints() = 0;
+    // Whether a subject can be a running program at all; null when that cannot be told
+    // cheaply, and every subject is looked up in a port table.
+    virtual IRunningImages* RunningImages() = 0;
 
 protected:
     ~IOpenPortSystem() = default;

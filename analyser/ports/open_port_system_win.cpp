@@ -2,6 +2,9 @@
 
 #include "process_thread_info.h"
 
+// Exact owner paths are read the way the port table reads them.
+CSystemOpenPorts::CSystemOpenPorts() : runningImages_(&TheProcessThreadInfo()) {}
+
 IProcessHelper* CSystemOpenPorts::ProcessHelper() {
     return &TheProcessThreadInfo();
 }

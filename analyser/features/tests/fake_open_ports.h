@@ -1,5 +1,6 @@
 #pragma once
 // A machine with fixed processes and endpoints for the open-port features.
+#include <string>
 #include <vector>
 
 #include "open_port_system.h"
@@ -61,14 +62,37 @@ private:
     FakeSnapshot* source_;
 };
 
+// The file names of the snapshot's processes, as a process listing gives them.
+class FakeRunningImages final : public IRunningImages {
+public:
+    explicit FakeRunningImages(FakeSnapshot* source) : source_(source) {}
+    bool MayBeRunning(const char* path) override {
+        ++asked;
+        std::vector<std::string> names;
+        for (const auto& entry : source_->processes) {
+            const size_t slash = entry.second.find_last_of('\\');
+            names.push_back(slash == std::string::npos ? entry.second
+                                                       : entry.second.substr(slash + 1));
+        }
+        return PathMayBeRunning(path, names);
+    }
+    int asked = 0;
+
+private:
+    FakeSnapshot* source_;
+};
+
 class FakeOpenPortSystem final : public IOpenPortSystem {
 public:
     IProcessHelper* ProcessHelper() override { return &snapshot; }
     IProcessImagePaths* ImagePaths() override { return resolve ? &imagePaths : nullptr; }
     IEndpointSource* Endpoints() override { return &endpoints; }
+    IRunningImages* RunningImages() override { return screen ? &runningImages : nullptr; }
 
     FakeSnapshot snapshot;
     FakeEndpointList endpoints;
     FakeImagePaths imagePaths{&snapshot};
+    FakeRunningImages runningImages{&snapshot};
     bool resolve = false;
+    bool screen = false;
 };

@@ -12,10 +12,19 @@ constexpr uint32_t kServer = 40;
 constexpr uint32_t kOther = 41;
 const char kServerPath[] = "C:\\x\\srv.exe";
 
-class OpenPortFeatureTest : public testing::TestWithParam<bool> {
+// Where the paths come from: the whole snapshot, the owners of ports only, or the
+// owners only after a listing of running programs has ruled out the subject.
+enum class PathSource { kSnapshot, kOwners, kScreenedOwners };
+
+void UsePathSource(PathSource source, FakeOpenPortSystem* system) {
+    system->resolve = source != PathSource::kSnapshot;
+    system->screen = source == PathSource::kScreenedOwners;
+}
+
+class OpenPortFeatureTest : public testing::TestWithParam<PathSource> {
 protected:
     OpenPortFeatureTest() {
-        system_.resolve = GetParam();
+        UsePathSource(GetParam(), &system_);
         system_.snapshot.processes = {{kServer, kServerPath}, {kOther, "C:\\y\\other.exe"}};
     }
 
@@ -36,7 +45,7 @@ TEST_P(OpenPortFeatureTest, MorePortsThanFiveFire) {
     EXPECT_EQ(AnalyseWithPath(feature, "C:\\x\\srv"), 0);
     EXPECT_EQ(AnalyseWithPath(feature, "C:\\y\\other.exe"), 0);
     EXPECT_EQ(feature.Analyse(nullptr), 0);
-    if (!GetParam()) {
+    if (GetParam() == PathSource::kSnapshot) {
         EXPECT_EQ(system_.snapshot.refreshes, 5);
     }
 }
@@ -77,7 +86,7 @@ TEST_P(OpenPortFeatureTest, BackdoorPortsFireByProtocolAndPort) {
     };
     for (const Case& c : cases) {
         FakeOpenPortSystem system;
-        system.resolve = GetParam();
+        UsePathSource(GetParam(), &system);
         system.snapshot.processes = {{kServer, kServerPath}};
         system.endpoints.Add(kServer, 1, 9100);  // an unlisted port beside it
         system.endpoints.Add(kServer, c.protocol, c.port);
@@ -122,7 +131,56 @@ TEST_P(OpenPortFeatureTest, AnEmptyBackdoorListIsListedAgain) {
     EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(SnapshotOrOwnersOnly, OpenPortFeatureTest, testing::Bool());
+INSTANTIATE_TEST_SUITE_P(PathSources, OpenPortFeatureTest,
+                         testing::Values(PathSource::kSnapshot, PathSource::kOwners,
+                                         PathSource::kScreenedOwners));
+
+// A subject that no running program can be is answered without listing a port.
+TEST(OpenPortScreenTest, SubjectsThatAreNoRunningProgramListNoPorts) {
+    FakeOpenPortSystem system;
+    UsePathSource(PathSource::kScreenedOwners, &system);
+    system.snapshot.processes = {{kServer, kServerPath}};
+    system.endpoints.Add(kServer, 1, 5000, 5);
+    system.endpoints.Add(kServer, 1, 31337);
+    COpenPortMore more(&system);
+    COpenPortDistrust distrust(&system);
+    ASSERT_EQ(more.Prepare(), 1);
+    ASSERT_EQ(distrust.Prepare(), 1);
+
+    EXPECT_EQ(AnalyseWithPath(more, "C:\\x\\unrelated.dll"), 0);
+    EXPECT_EQ(AnalyseWithPath(distrust, "C:\\x\\unrelated.dll"), 0);
+    EXPECT_EQ(system.endpoints.listings, 0);
+
+    // Any folder and any letter case may be the running program: the table decides.
+    EXPECT_EQ(AnalyseWithPath(more, "D:\\elsewhere\\SRV.EXE"), 0);
+    EXPECT_EQ(system.endpoints.listings, 1);
+    EXPECT_EQ(AnalyseWithPath(more, kServerPath), 1);
+    EXPECT_EQ(system.endpoints.listings, 2);
+    EXPECT_EQ(AnalyseWithPath(distrust, kServerPath), 1);
+    EXPECT_EQ(system.endpoints.listings, 3);
+    // Once taken, the backdoor list answers for programs that have ended.
+    system.snapshot.processes.clear();
+    EXPECT_EQ(AnalyseWithPath(distrust, kServerPath), 1);
+    EXPECT_EQ(system.endpoints.listings, 3);
+}
+
+TEST(OpenPortScreenTest, AnEmptyBackdoorListWaitsForAProgramThatMayOwnAPort) {
+    FakeOpenPortSystem system;
+    UsePathSource(PathSource::kScreenedOwners, &system);
+    system.snapshot.processes = {{kServer, kServerPath}, {kOther, "C:\\y\\other.exe"}};
+    COpenPortDistrust feature(&system);
+    ASSERT_EQ(feature.Prepare(), 1);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 0);  // nothing open yet
+    EXPECT_EQ(system.endpoints.listings, 1);
+
+    system.endpoints.Add(kServer, 1, 12345);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\x\\not-running.exe"), 0);
+    EXPECT_EQ(system.endpoints.listings, 1);
+    EXPECT_EQ(AnalyseWithPath(feature, "C:\\y\\other.exe"), 0);  // takes the list
+    EXPECT_EQ(system.endpoints.listings, 2);
+    EXPECT_EQ(AnalyseWithPath(feature, kServerPath), 1);
+    EXPECT_EQ(system.endpoints.listings, 2);
+}
 
 TEST(OpenPortFeatureSetupTest, WithoutASystemNothingFires) {
     COpenPortMore more;
