@@ -1,6 +1,9 @@
 // The two linear scans over the whole image: printable strings and embedded images.
+#include <cstdint>
 #include <cstring>
 #include <new>
+
+#include "byte_search.h"
 
 #include "pe_helper.h"
 
@@ -10,41 +13,59 @@ inline bool Printable(unsigned char c) {
     return static_cast<unsigned char>(c - 32) < 95;
 }
 
+// The image as one in-memory span. Offsets in the scans are machine words: on a 32-bit
+// system 64-bit counters cost twice over in every loop, and an image in memory never
+// outgrows the address space.
+size_t SpanSize(const ImageView& view) {
+    return view.size() < SIZE_MAX ? static_cast<size_t>(view.size()) : SIZE_MAX;
+}
+
 }  // namespace
 
 void CPEHelper::BuildStringList(int minLen) {
     const unsigned char* p = view_.data();
-    const uint64_t n = view_.size();
-    const uint64_t step = static_cast<uint64_t>(minLen);
-    const uint64_t maxBack = minLen > 2 ? step - 2 : 0;
-    std::vector<size_t> textAt;
+    const size_t n = SpanSize(view_);
+    const size_t step = static_cast<size_t>(minLen);
+    const size_t maxBack = minLen > 2 ? step - 2 : 0;
+    if (step > n) return;
 
+    // First the runs, each pointing into the image, then one block for all their
+    // copies: growing the block string by string would copy it over and over. Both
+    // lists keep their memory from one image to the next.
+    size_t arenaSize = 0;
     // Probe every minLen-th byte: a run of minLen printable bytes cannot avoid a probe.
     // From a printable probe the run is widened backwards by at most minLen - 2 bytes
     // and forwards to its end.
-    uint64_t b = step - 1;
-    while (b < n) {
-        if (!Printable(p[b])) {
-            b += step;
-            continue;
+    size_t b = step - 1;
+    for (;;) {
+        if (Printable(p[b])) {
+            size_t back = 0;
+            while (back < maxBack && back < b && Printable(p[b - back - 1])) ++back;
+            size_t forward = 0;
+            while (forward < n - b - 1 && Printable(p[b + forward + 1])) ++forward;
+            const size_t length = back + 1 + forward;
+            if (length >= step) {
+                const size_t kept = length < static_cast<size_t>(kMaxStringLength)
+                                        ? length
+                                        : static_cast<size_t>(kMaxStringLength);
+                strings_.push_back({reinterpret_cast<const char*>(p + (b - back)),
+                                    static_cast<unsigned short>(kept)});
+                arenaSize += kept + 1;
+            }
+            b += forward;  // still inside the image: forward < n - b
         }
-        uint64_t back = 0;
-        while (back < maxBack && back < b && Printable(p[b - back - 1])) ++back;
-        uint64_t forward = 0;
-        while (b + forward + 1 < n && Printable(p[b + forward + 1])) ++forward;
-        const uint64_t length = back + 1 + forward;
-        if (length >= step) {
-            const size_t kept = static_cast<size_t>(
-                length < static_cast<uint64_t>(kMaxStringLength) ? length : kMaxStringLength);
-            textAt.push_back(stringArena_.size());
-            const char* text = reinterpret_cast<const char*>(p + (b - back));
-            stringArena_.insert(stringArena_.end(), text, text + kept);
-            stringArena_.push_back('\0');
-            strings_.push_back({nullptr, static_cast<unsigned short>(kept)});
-        }
-        b += step + forward;
+        if (step >= n - b) break;
+        b += step;
     }
-    for (size_t i = 0; i < strings_.size(); ++i) strings_[i].text = stringArena_.data() + textAt[i];
+
+    stringArena_.resize(arenaSize);
+    char* out = stringArena_.data();
+    for (PEString& record : strings_) {
+        memcpy(out, record.text, record.length);
+        out[record.length] = '\0';
+        record.text = out;
+        out += record.length + 1;
+    }
 }
 
 int CPEHelper::EnumStrings(int minLen, PEStringCallback callback, void* user) {
@@ -66,16 +87,16 @@ int CPEHelper::EnumStrings(int minLen, PEStringCallback callback, void* user) {
 }
 
 int CPEHelper::CountEmbeddedImages() {
-    const uint64_t n = view_.size();
+    const size_t n = SpanSize(view_);
     if (n <= 64) return 0;
     const unsigned char* p = view_.data();
-    const uint64_t end = n - 64;  // positions below this are scanned
+    const size_t end = n - 64;  // positions below this are scanned
     int count = 0;
-    uint64_t i = 0;
+    size_t i = 0;
     while (i < end) {
-        const void* m = std::memchr(p + i, 'M', static_cast<size_t>(end - i));
+        const unsigned char* m = FindByte(p + i, end - i, 'M');
         if (m == nullptr) break;
-        i = static_cast<uint64_t>(static_cast<const unsigned char*>(m) - p);
+        i = static_cast<size_t>(m - p);
         if (p[i + 1] != 'Z') {
             ++i;
             continue;

@@ -1,6 +1,6 @@
 #include "mail_text.h"
 
-#include <cstring>
+#include "byte_search.h"
 
 namespace {
 
@@ -13,9 +13,9 @@ constexpr int kLowestIndex = 2;
 
 bool LooksLikeMailAddress(const char* text, int length) {
     if (text == nullptr || length <= 0) return false;
-    const void* zero = std::memchr(text, 0, static_cast<size_t>(length));
-    const int end =
-        zero != nullptr ? static_cast<int>(static_cast<const char*>(zero) - text) : length;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* zero = FindByte(bytes, static_cast<size_t>(length), 0);
+    const int end = zero != nullptr ? static_cast<int>(zero - bytes) : length;
     bool dotSeen = false;
     int step = 1;
     for (int i = end - 2; i >= kLowestIndex; --i, ++step) {

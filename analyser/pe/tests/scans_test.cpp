@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "pe_test_util.h"
 
 using petest::PeImageBuilder;
@@ -87,6 +91,59 @@ int Embedded(const std::vector<uint8_t>& bytes) {
     CPEHelper helper;
     helper.Parse(bytes.data(), static_cast<int>(bytes.size()));
     return helper.CountEmbeddedImages();
+}
+
+// Bytes on both sides of each printable boundary, and a few common ones.
+std::vector<unsigned char> MixedBytes(size_t size, unsigned seed, int printableShare) {
+    static const unsigned char kOthers[] = {0, 9, 10, 31, 127, 128, 160, 255};
+    static const unsigned char kPrintable[] = {32, 33, 'A', 'z', '@', '.', 125, 126};
+    std::mt19937 random(seed);
+    std::vector<unsigned char> bytes(size);
+    for (unsigned char& b : bytes) {
+        b = static_cast<int>(random() % 100) < printableShare ? kPrintable[random() % 8]
+                                                              : kOthers[random() % 8];
+    }
+    return bytes;
+}
+
+bool Printable(unsigned char c) {
+    return c >= 32 && c <= 126;
+}
+
+// The list as the probing rule defines it, one byte at a time.
+std::vector<std::string> ReferenceStrings(const std::vector<unsigned char>& bytes, int minLen) {
+    std::vector<std::string> out;
+    const uint64_t n = bytes.size();
+    const uint64_t step = static_cast<uint64_t>(minLen);
+    const uint64_t maxBack = minLen > 2 ? step - 2 : 0;
+    for (uint64_t b = step - 1; b < n;) {
+        if (!Printable(bytes[b])) {
+            b += step;
+            continue;
+        }
+        uint64_t back = 0;
+        while (back < maxBack && back < b && Printable(bytes[b - back - 1])) ++back;
+        uint64_t forward = 0;
+        while (b + forward + 1 < n && Printable(bytes[b + forward + 1])) ++forward;
+        if (back + 1 + forward >= step) {
+            out.emplace_back(bytes.begin() + static_cast<ptrdiff_t>(b - back),
+                             bytes.begin() + static_cast<ptrdiff_t>(b + forward + 1));
+        }
+        b += step + forward;
+    }
+    return out;
+}
+
+TEST(EnumStringsTest, ListMatchesTheProbingRuleOnMixedBytes) {
+    for (int share : {30, 70, 97}) {
+        for (int minLen : {1, 2, 3, 4, 10, 17, 18, 19, 40}) {
+            const std::vector<unsigned char> bytes = MixedBytes(5000, share * 100 + minLen, share);
+            CPEHelper helper;
+            helper.Parse(bytes.data(), static_cast<int>(bytes.size()));
+            EXPECT_EQ(CollectStrings(helper, minLen), ReferenceStrings(bytes, minLen))
+                << "share " << share << " minLen " << minLen;
+        }
+    }
 }
 
 TEST(CountEmbeddedImagesTest, CountsTheImageItselfAndADroppedOne) {
