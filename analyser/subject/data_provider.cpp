@@ -17,9 +17,7 @@ std::string g_extName;
 
 CDataProvider::CDataProvider(int id) : id_(id) {}
 
-CDataProvider::~CDataProvider() {
-    delete[] content_;
-}
+CDataProvider::~CDataProvider() = default;
 
 int CDataProvider::GetId() {
     return id_;
@@ -60,12 +58,12 @@ const char* CDataProvider::GetProviderName() {
 }
 
 unsigned char* CDataProvider::GetContent(int offset, int /*length*/) {
-    if (content_ == nullptr) return nullptr;
+    if (content_.data() == nullptr) return nullptr;
     // Readers take GetFileSize() bytes from here. A size given again after the bytes,
     // and larger than the copy, would send them past its end: then the record has no
     // content that matches its size.
     if (static_cast<uint32_t>(size_) > contentLength_) return nullptr;
-    return content_ + offset;
+    return content_.data() + offset;
 }
 
 void CDataProvider::AssignFileSize(const int* size) {
@@ -96,15 +94,17 @@ int CDataProvider::SetContent(const unsigned char* const* source) {
     // A negative size other than -1 reads as a huge unsigned count and was cut above.
     const size_t length = static_cast<uint32_t>(size_);
     if (length != 0 && *source == nullptr) return -1;
-    unsigned char* copy = new (std::nothrow) unsigned char[length + 1];
-    if (copy == nullptr) {
-        delete[] content_;
-        content_ = nullptr;
+    // The host's bytes may be the record's own (a copy handed back in): they are copied
+    // into a fresh block before the old one goes.
+    ContentBlock copy;
+    if (!copy.Acquire(length + 1)) {
+        content_.Release();
+        contentLength_ = 0;
         return -1;
     }
-    if (length != 0) memcpy(copy, *source, length);
-    delete[] content_;
-    content_ = copy;
+    if (length != 0) memcpy(copy.data(), *source, length);
+    content_.Release();
+    content_.Swap(copy);
     contentLength_ = static_cast<uint32_t>(length);
     return 1;
 }

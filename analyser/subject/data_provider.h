@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "content_block.h"
+
 class IVirusCaptorDataProvidor {
 public:
     // Slot 0. The subject id given at construction.
@@ -82,7 +84,7 @@ private:
     int id_;
     int tag_ = -1;
     std::string path_;
-    unsigned char* content_ = nullptr;
+    ContentBlock content_;
     uint32_t contentLength_ = 0;  // bytes held at content_
     int size_ = -1;
     uint64_t stamp_ = 0;

@@ -273,4 +273,22 @@ TEST_F(AssayerDllTest, MemoryStaysFlatOverManySubjects) {
         << "after first round " << afterFirst << ", after last " << afterLast;
 }
 
+TEST_F(AssayerDllTest, UnloadingTheLibraryGivesItsMemoryBack) {
+    // Large subjects leave a block aside for the next one; unloading must free it.
+    const std::vector<uint8_t> bytes(6 * 1024 * 1024, 0x01);
+    SIZE_T afterFirst = 0;
+    for (int load = 0; load < 6; ++load) {
+        if (load > 0) host_ = std::make_unique<AssayerHost>();
+        ASSERT_TRUE(host_->ready());
+        host_->Init(nullptr);
+        host_->Describe(1, "C:\\windows\\temp\\large.exe", bytes);
+        host_->Analyse(1);
+        EXPECT_TRUE(host_->ReleaseInfo());
+        host_.reset();
+        if (load == 0) afterFirst = PrivateBytes();
+    }
+    EXPECT_LT(PrivateBytes(), afterFirst + 4 * 1024 * 1024)
+        << "after the first unload " << afterFirst << ", after the last " << PrivateBytes();
+}
+
 }  // namespace
