@@ -12,6 +12,8 @@ packages=(
   clang libclang-rt-14-dev
   googletest libbenchmark-dev
   nlohmann-json3-dev python3-pefile
+  # Packed programs and installer stubs that the signature tests check the reader on.
+  clamav-testfiles nsis-common
 )
 
 if [ "$(id -u)" -ne 0 ]; then
