@@ -25,6 +25,11 @@ bool EqualIgnoringAsciiCase(const char* left, size_t leftLength, const std::stri
 
 ImageMatch MatchRunningImages(const char* path, const std::vector<std::string>& imageNames,
                               std::vector<size_t>* candidates) {
+    return MatchRunningImages(path, imageNames.data(), imageNames.size(), candidates);
+}
+
+ImageMatch MatchRunningImages(const char* path, const std::string* imageNames, size_t count,
+                              std::vector<size_t>* candidates) {
     candidates->clear();
     if (path == nullptr || path[0] == '\0') return ImageMatch::kNoProcess;  // owners have paths
     const size_t length = strlen(path);
@@ -40,7 +45,7 @@ ImageMatch MatchRunningImages(const char* path, const std::vector<std::string>& 
         }
     }
     const size_t nameLength = length - static_cast<size_t>(name - path);
-    for (size_t i = 0; i < imageNames.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
         const std::string& imageName = imageNames[i];
         if (imageName == kUncomparableImageName ||
             EqualIgnoringAsciiCase(name, nameLength, imageName)) {

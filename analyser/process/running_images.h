@@ -34,6 +34,9 @@ enum class ImageMatch {
 // spelt with short-name or non-ASCII characters are unsure.
 ImageMatch MatchRunningImages(const char* path, const std::vector<std::string>& imageNames,
                               std::vector<size_t>* candidates);
+// The same over the first `count` names of an array.
+ImageMatch MatchRunningImages(const char* path, const std::string* imageNames, size_t count,
+                              std::vector<size_t>* candidates);
 
 // False only when MatchRunningImages finds no process.
 bool PathMayBeRunning(const char* path, const std::vector<std::string>& imageNames);

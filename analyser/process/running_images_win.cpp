@@ -19,33 +19,53 @@ static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, NextEntryOffset) == 0, "entry
 static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, ImageName) == 56, "image name");
 static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, UniqueProcessId) == 68, "process id");
 
+// Room taken at the start for this many processes and name bytes each.
+constexpr size_t kReservedProcesses = 256;
+constexpr size_t kReservedNameBytes = 40;
+
 // The idle process has no image and is never the owner of anything.
 constexpr ULONG_PTR kIdleProcessId = 0;
 
-// UTF-16 text to ASCII; anything else cannot be compared with a narrow path.
-std::string NarrowImageName(const unsigned char* text, size_t characters) {
-    std::string name;
-    name.reserve(characters);
+// UTF-16 text to ASCII in `name`, whose memory is used again; anything else cannot be
+// compared with a narrow path.
+void NarrowImageName(const unsigned char* text, size_t characters, std::string* name) {
+    name->clear();
     for (size_t i = 0; i < characters; ++i) {
         const unsigned unit = text[2 * i] | text[2 * i + 1] << 8;
-        if (unit == 0 || unit >= 0x80) return kUncomparableImageName;
-        name.push_back(static_cast<char>(unit));
+        if (unit == 0 || unit >= 0x80) {
+            name->assign(kUncomparableImageName);
+            return;
+        }
+        name->push_back(static_cast<char>(unit));
     }
-    return name;
 }
 
 }  // namespace
 
 CRunningImageNames::CRunningImageNames(IProcessImagePaths* resolver, int maxAgeMilliseconds)
     : resolver_(resolver), maxAgeMilliseconds_(maxAgeMilliseconds) {
+    processes_.resize(kReservedProcesses);
+    names_.resize(kReservedProcesses);
+    for (size_t i = 0; i < kReservedProcesses; ++i) {
+        processes_[i].name.reserve(kReservedNameBytes);
+        names_[i].reserve(kReservedNameBytes);
+    }
+    candidates_.reserve(kReservedProcesses);
+    buffer_.resize(kFirstBufferBytes);
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (ntdll != nullptr) query_ = ProcAddress<QueryFn>(ntdll, "NtQuerySystemInformation");
 }
 
 bool CRunningImageNames::ListProcesses(std::vector<Listed>* processes) {
-    processes->clear();
+    size_t count = 0;
+    const bool complete = ListInto(processes, &count);
+    processes->resize(count);
+    return complete;
+}
+
+bool CRunningImageNames::ListInto(std::vector<Listed>* processes, size_t* count) {
+    *count = 0;
     if (query_ == nullptr) return false;
-    if (buffer_.empty()) buffer_.resize(kFirstBufferBytes);
     ULONG returned = 0;
     LONG status;
     while ((status = query_(kSystemProcessInformation, buffer_.data(),
@@ -58,29 +78,39 @@ bool CRunningImageNames::ListProcesses(std::vector<Listed>* processes) {
 
     const size_t size = returned != 0 && returned < buffer_.size() ? returned : buffer_.size();
     const unsigned char* base = buffer_.data();
-    size_t offset = 0;
-    for (;;) {
-        if (size - offset < sizeof(SYSTEM_PROCESS_INFORMATION)) return false;
+    // The entries and their names are written over the last listing's, so that a host
+    // asking for every subject does not leave fresh small blocks all over its heap.
+    size_t& listed = *count;
+    bool complete = false;
+    for (size_t offset = 0;;) {
+        if (size - offset < sizeof(SYSTEM_PROCESS_INFORMATION)) break;
         SYSTEM_PROCESS_INFORMATION entry;
         memcpy(&entry, base + offset, sizeof(entry));
         const ULONG_PTR pid = reinterpret_cast<ULONG_PTR>(entry.UniqueProcessId);
         if (pid != kIdleProcessId) {
+            if (listed == processes->size()) processes->emplace_back();
+            Listed& process = (*processes)[listed++];
+            process.pid = static_cast<uint32_t>(pid);
+            process.started = entry.CreateTime.QuadPart;
             // The name lies within the listing; one that does not is not compared.
             const auto* text = reinterpret_cast<const unsigned char*>(entry.ImageName.Buffer);
             const size_t bytes = entry.ImageName.Length;
             const bool inside = text >= base && text <= base + size &&
                                 bytes <= static_cast<size_t>(base + size - text);
-            Listed listed;
-            listed.pid = static_cast<uint32_t>(pid);
-            listed.started = entry.CreateTime.QuadPart;
-            listed.name = inside && bytes != 0 ? NarrowImageName(text, bytes / 2)
-                                               : std::string(kUncomparableImageName);
-            processes->push_back(std::move(listed));
+            if (inside && bytes != 0) {
+                NarrowImageName(text, bytes / 2, &process.name);
+            } else {
+                process.name.assign(kUncomparableImageName);
+            }
         }
-        if (entry.NextEntryOffset == 0) return true;
-        if (entry.NextEntryOffset > size - offset) return false;
+        if (entry.NextEntryOffset == 0) {
+            complete = true;
+            break;
+        }
+        if (entry.NextEntryOffset > size - offset) break;
         offset += entry.NextEntryOffset;
     }
+    return complete;
 }
 
 ULONG CRunningImageNames::ListingSize() {
@@ -123,15 +153,16 @@ bool CRunningImageNames::MayBeRunning(const char* path) {
                        age < frequency.QuadPart / 1000 * maxAgeMilliseconds_;
     if (!fresh) {
         ++listings_;
-        kept_ = ListProcesses(&processes_);
+        kept_ = ListInto(&processes_, &listed_);
         keptSize_ = size;
         keptAt_ = now;
-        names_.clear();
-        for (const Listed& process : processes_) names_.push_back(process.name);
+        if (names_.size() < listed_) names_.resize(listed_);
+        for (size_t i = 0; i < listed_; ++i) names_[i].assign(processes_[i].name);
         // Paths of processes that have ended are let go.
         for (auto it = exactPaths_.begin(); it != exactPaths_.end();) {
             bool listed = false;
-            for (const Listed& process : processes_) {
+            for (size_t i = 0; i < listed_; ++i) {
+                const Listed& process = processes_[i];
                 listed = listed ||
                          (process.pid == it->first.first && process.started == it->first.second);
             }
@@ -140,8 +171,7 @@ bool CRunningImageNames::MayBeRunning(const char* path) {
         if (!kept_) return true;
     }
 
-    std::vector<size_t> candidates;
-    switch (MatchRunningImages(path, names_, &candidates)) {
+    switch (MatchRunningImages(path, names_.data(), listed_, &candidates_)) {
         case ImageMatch::kNoProcess:
             return false;
         case ImageMatch::kUnsure:
@@ -150,7 +180,7 @@ bool CRunningImageNames::MayBeRunning(const char* path) {
             break;
     }
     if (resolver_ == nullptr) return true;
-    for (size_t index : candidates) {
+    for (size_t index : candidates_) {
         std::string exact;
         if (ExactPath(processes_[index], &exact) && exact == path) return true;
     }

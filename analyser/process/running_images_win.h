@@ -53,14 +53,23 @@ private:
     // The size of the process list, as the system gives it without listing; 0 when it
     // cannot be had.
     ULONG ListingSize();
+    // Writes the listing over the first entries of `processes`, adding entries only when
+    // there are more processes than ever before; `*count` are valid.
+    bool ListInto(std::vector<Listed>* processes, size_t* count);
     // The path the port table would record for a listed process; false when it cannot
     // be read.
     bool ExactPath(const Listed& process, std::string* path);
 
     IProcessImagePaths* resolver_;
     LONGLONG maxAgeMilliseconds_;
-    std::vector<Listed> processes_;   // the kept listing
-    std::vector<std::string> names_;  // their names, in listing order
+    // The kept listing: the first `listed_` entries, and their names in listing order.
+    // Their memory is taken once, when the library starts, and written over afterwards:
+    // blocks taken anew while a host holds thousands of subjects would stay behind when
+    // it releases them, and scatter its heap.
+    std::vector<Listed> processes_;
+    std::vector<std::string> names_;
+    size_t listed_ = 0;
+    std::vector<size_t> candidates_;
     bool kept_ = false;
     ULONG keptSize_ = 0;
     LARGE_INTEGER keptAt_ = {};

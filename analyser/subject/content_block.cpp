@@ -5,6 +5,10 @@
 
 namespace {
 
+// Smaller blocks come from the heap's own free lists at no cost worth saving; keeping
+// one of them aside would only take the large block's place.
+constexpr size_t kSmallestKeptBlock = 64 * 1024;
+
 // One block kept aside: the larger of the last two released. It goes with the library:
 // a host that unloads and loads the analyser again must not lose a block each time.
 std::mutex g_spareLock;
@@ -24,7 +28,7 @@ struct SpareOwner {
 bool ContentBlock::Acquire(size_t length) {
     if (data_ != nullptr && capacity_ >= length) return true;
     Release();
-    {
+    if (length >= kSmallestKeptBlock) {
         std::lock_guard<std::mutex> lock(g_spareLock);
         if (g_spare != nullptr && g_spareCapacity >= length) {
             data_ = g_spare;
@@ -42,7 +46,7 @@ bool ContentBlock::Acquire(size_t length) {
 void ContentBlock::Release() {
     if (data_ == nullptr) return;
     unsigned char* freed = data_;
-    {
+    if (capacity_ >= kSmallestKeptBlock) {
         std::lock_guard<std::mutex> lock(g_spareLock);
         if (capacity_ > g_spareCapacity) {
             freed = g_spare;

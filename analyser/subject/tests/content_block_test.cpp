@@ -81,4 +81,19 @@ TEST(ContentBlockTest, OnlyTheLargerOfTwoReleasedBlocksIsKept) {
     EXPECT_EQ(SpareContentBytes(), kept);
 }
 
+TEST(ContentBlockTest, SmallBlocksAreNeitherKeptNorServedFromTheLargeOne) {
+    {
+        ContentBlock large;
+        ASSERT_TRUE(large.Acquire(2 << 20));
+    }
+    const size_t kept = SpareContentBytes();
+    ASSERT_GE(kept, 2u << 20);
+    {
+        ContentBlock small;
+        ASSERT_TRUE(small.Acquire(2049));
+        EXPECT_EQ(SpareContentBytes(), kept);  // the large block waits for a large subject
+    }
+    EXPECT_EQ(SpareContentBytes(), kept);
+}
+
 }  // namespace
