@@ -21,15 +21,10 @@ bool EqualIgnoringAsciiCase(const char* left, size_t leftLength, const std::stri
     return true;
 }
 
-}  // namespace
-
-ImageMatch MatchRunningImages(const char* path, const std::vector<std::string>& imageNames,
-                              std::vector<size_t>* candidates) {
-    return MatchRunningImages(path, imageNames.data(), imageNames.size(), candidates);
-}
-
-ImageMatch MatchRunningImages(const char* path, const std::string* imageNames, size_t count,
-                              std::vector<size_t>* candidates) {
+// `nameAt(i)` is the image name of the i-th of `count` listed processes.
+template <typename NameAt>
+ImageMatch MatchNames(const char* path, size_t count, NameAt nameAt,
+                      std::vector<size_t>* candidates) {
     candidates->clear();
     if (path == nullptr || path[0] == '\0') return ImageMatch::kNoProcess;  // owners have paths
     const size_t length = strlen(path);
@@ -46,13 +41,28 @@ ImageMatch MatchRunningImages(const char* path, const std::string* imageNames, s
     }
     const size_t nameLength = length - static_cast<size_t>(name - path);
     for (size_t i = 0; i < count; ++i) {
-        const std::string& imageName = imageNames[i];
+        const std::string& imageName = nameAt(i);
         if (imageName == kUncomparableImageName ||
             EqualIgnoringAsciiCase(name, nameLength, imageName)) {
             candidates->push_back(i);
         }
     }
     return candidates->empty() ? ImageMatch::kNoProcess : ImageMatch::kSomeProcesses;
+}
+
+}  // namespace
+
+ImageMatch MatchRunningImages(const char* path, const std::vector<std::string>& imageNames,
+                              std::vector<size_t>* candidates) {
+    return MatchNames(
+        path, imageNames.size(), [&](size_t i) -> const std::string& { return imageNames[i]; },
+        candidates);
+}
+
+ImageMatch MatchRunningImages(const char* path, const RunningProcess* processes, size_t count,
+                              std::vector<size_t>* candidates) {
+    return MatchNames(
+        path, count, [&](size_t i) -> const std::string& { return processes[i].name; }, candidates);
 }
 
 bool PathMayBeRunning(const char* path, const std::vector<std::string>& imageNames) {

@@ -3,6 +3,8 @@
 // the processes' image file names. The open-port features ask it first: a port table
 // only ever names running programs, and listing the owners of the machine's endpoints
 // costs far more than listing the processes.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,13 @@ protected:
     ~IRunningImages() = default;
 };
 
+// One running process as a listing gives it.
+struct RunningProcess {
+    uint32_t pid = 0;
+    int64_t started = 0;  // creation time, 100 ns units
+    std::string name;     // image file name, or kUncomparableImageName
+};
+
 enum class ImageMatch {
     kNoProcess,      // no listed process can have the path as its image path
     kSomeProcesses,  // only the processes named in the candidates can
@@ -34,8 +43,8 @@ enum class ImageMatch {
 // spelt with short-name or non-ASCII characters are unsure.
 ImageMatch MatchRunningImages(const char* path, const std::vector<std::string>& imageNames,
                               std::vector<size_t>* candidates);
-// The same over the first `count` names of an array.
-ImageMatch MatchRunningImages(const char* path, const std::string* imageNames, size_t count,
+// The same over the names of the first `count` processes of an array.
+ImageMatch MatchRunningImages(const char* path, const RunningProcess* processes, size_t count,
                               std::vector<size_t>* candidates);
 
 // False only when MatchRunningImages finds no process.

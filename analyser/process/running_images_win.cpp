@@ -45,11 +45,7 @@ void NarrowImageName(const unsigned char* text, size_t characters, std::string* 
 CRunningImageNames::CRunningImageNames(IProcessImagePaths* resolver, int maxAgeMilliseconds)
     : resolver_(resolver), maxAgeMilliseconds_(maxAgeMilliseconds) {
     processes_.resize(kReservedProcesses);
-    names_.resize(kReservedProcesses);
-    for (size_t i = 0; i < kReservedProcesses; ++i) {
-        processes_[i].name.reserve(kReservedNameBytes);
-        names_[i].reserve(kReservedNameBytes);
-    }
+    for (Listed& process : processes_) process.name.reserve(kReservedNameBytes);
     candidates_.reserve(kReservedProcesses);
     buffer_.resize(kFirstBufferBytes);
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -156,8 +152,6 @@ bool CRunningImageNames::MayBeRunning(const char* path) {
         kept_ = ListInto(&processes_, &listed_);
         keptSize_ = size;
         keptAt_ = now;
-        if (names_.size() < listed_) names_.resize(listed_);
-        for (size_t i = 0; i < listed_; ++i) names_[i].assign(processes_[i].name);
         // Paths of processes that have ended are let go.
         for (auto it = exactPaths_.begin(); it != exactPaths_.end();) {
             bool listed = false;
@@ -171,7 +165,7 @@ bool CRunningImageNames::MayBeRunning(const char* path) {
         if (!kept_) return true;
     }
 
-    switch (MatchRunningImages(path, names_.data(), listed_, &candidates_)) {
+    switch (MatchRunningImages(path, processes_.data(), listed_, &candidates_)) {
         case ImageMatch::kNoProcess:
             return false;
         case ImageMatch::kUnsure:

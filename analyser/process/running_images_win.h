@@ -31,12 +31,7 @@ public:
                                 int maxAgeMilliseconds = 250);
     bool MayBeRunning(const char* path) override;
 
-    // One running process as the listing gives it.
-    struct Listed {
-        uint32_t pid = 0;
-        int64_t started = 0;  // creation time, 100 ns units
-        std::string name;     // image file name, or kUncomparableImageName
-    };
+    using Listed = RunningProcess;
     // The running processes; false when the system cannot list them (the 9x family has
     // no such query).
     bool ListProcesses(std::vector<Listed>* processes);
@@ -62,12 +57,10 @@ private:
 
     IProcessImagePaths* resolver_;
     LONGLONG maxAgeMilliseconds_;
-    // The kept listing: the first `listed_` entries, and their names in listing order.
-    // Their memory is taken once, when the library starts, and written over afterwards:
-    // blocks taken anew while a host holds thousands of subjects would stay behind when
-    // it releases them, and scatter its heap.
+    // The kept listing: its first `listed_` entries. Their memory is taken once, when the library
+    // starts, and written over afterwards: blocks taken anew while a host holds thousands of
+    // subjects would stay behind when it releases them, and scatter its heap.
     std::vector<Listed> processes_;
-    std::vector<std::string> names_;
     size_t listed_ = 0;
     std::vector<size_t> candidates_;
     bool kept_ = false;
