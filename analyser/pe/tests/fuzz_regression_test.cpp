@@ -1,12 +1,11 @@
 // Replays every input that once made the reader fail under the fuzzer.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include <gtest/gtest.h>
 
 #include "pe_exercise.h"
 #include "pe_helper.h"
+#include "pe_test_util.h"
 
 namespace {
 
@@ -17,9 +16,7 @@ TEST(FuzzRegressionTest, KeptInputsRunCleanly) {
     int replayed = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
         if (!entry.is_regular_file() || entry.path().filename().string()[0] == '.') continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> bytes = ReadFileBytes(entry.path());
         CPEHelper helper;
         ExercisePEHelper(helper, bytes.data(), bytes.size());
         // The same reader twice: nothing of one image may leak into the next answer.

@@ -5,8 +5,6 @@
 // them: its section table lies where a full optional header would end, not where the
 // reader looks for it, so its entry offset falls past the end of the file.)
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -18,13 +16,8 @@ namespace {
 #ifdef KV_SHARE_DIR
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string PackerOf(const fs::path& path) {
-    const std::vector<uint8_t> bytes = ReadFile(path);
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
     CPEHelper helper;
     if (ParseImage(helper, bytes) != 1) return "(not an image)";
     const char* name = helper.FindPackerName();
@@ -66,7 +59,7 @@ TEST(PackedSamplesTest, CompilerRowsNameOnlyTheUnpackedCompilerOutput) {
     if (!fs::is_directory(dir)) GTEST_SKIP() << "no packed samples at " << dir;
     // An installer built with that compiler, its start-up code untouched.
     for (const char* file : {"clam_ISmsi_ext.exe", "clam_ISmsi_int.exe"}) {
-        const std::vector<uint8_t> bytes = ReadFile(dir / file);
+        const std::vector<uint8_t> bytes = ReadFileBytes(dir / file);
         CPEHelper helper;
         ASSERT_EQ(ParseImage(helper, bytes), 1) << file;
         const char* compiler = helper.FindCompilerName();
@@ -74,7 +67,7 @@ TEST(PackedSamplesTest, CompilerRowsNameOnlyTheUnpackedCompilerOutput) {
     }
     // A packer's stub is no compiler's start-up code.
     for (const char* file : {"clam-upx.exe", "clam-aspack.exe", "clam-petite.exe"}) {
-        const std::vector<uint8_t> bytes = ReadFile(dir / file);
+        const std::vector<uint8_t> bytes = ReadFileBytes(dir / file);
         CPEHelper helper;
         ASSERT_EQ(ParseImage(helper, bytes), 1) << file;
         EXPECT_EQ(helper.FindCompilerName(), nullptr) << file;

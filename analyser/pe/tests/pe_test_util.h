@@ -1,11 +1,20 @@
 #pragma once
 // Small helpers shared by the reader's tests.
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "pe_helper.h"
 #include "pe_image_builder.h"
+
+// The whole file; empty when it cannot be read.
+inline std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 inline int ParseImage(CPEHelper& helper, const std::vector<uint8_t>& image) {
     return helper.Parse(image.data(), static_cast<int>(image.size()));

@@ -2,8 +2,6 @@
 // built by a cross compiler whose start-up code none of the compiler rows describes,
 // so no compiler row may claim them, and no packer row either.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -22,9 +20,7 @@ TEST(RealImagesTest, WineDllsParseAndMatchNoSignature) {
     std::map<std::string, int> compilerHits, packerHits;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
         if (!entry.is_regular_file() || entry.file_size() > (8u << 20)) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> bytes = ReadFileBytes(entry.path());
         if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z') continue;
         ASSERT_EQ(1, ParseImage(helper, bytes)) << entry.path();
         ++images;
