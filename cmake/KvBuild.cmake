@@ -61,3 +61,20 @@ function(kv_add_gtest name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
 endfunction()
+
+# kv_add_driver(name SOURCES ... [OUTPUT_NAME file]): a test-double kernel driver in C
+# (the DDK headers do not compile as C++), linked as a native-subsystem image named
+# <file>.sys that Wine loads through the service manager.
+function(kv_add_driver name)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES" ${ARGN})
+  if(NOT ARG_OUTPUT_NAME)
+    set(ARG_OUTPUT_NAME ${name})
+  endif()
+  add_library(${name} SHARED ${ARG_SOURCES})
+  target_include_directories(${name} SYSTEM PRIVATE /usr/share/mingw-w64/include/ddk)
+  set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${ARG_OUTPUT_NAME}
+                                           SUFFIX ".sys" LINKER_LANGUAGE C)
+  target_link_options(${name} PRIVATE -nostdlib -Wl,--subsystem,native
+                      -Wl,--entry,_DriverEntry@8)
+  target_link_libraries(${name} PRIVATE ntoskrnl)
+endfunction()

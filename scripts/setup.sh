@@ -8,12 +8,16 @@ packages=(
   cmake make ninja-build python3
   g++-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386
-  xvfb x11-apps imagemagick
+  xvfb x11-apps imagemagick fonts-wqy-microhei
+  # widl for the type library; openssl and osslsigncode for signed test programs.
+  mingw-w64-tools openssl osslsigncode
   clang libclang-rt-14-dev
   googletest libbenchmark-dev
   nlohmann-json3-dev python3-pefile
   # Packed programs and installer stubs that the signature tests check the reader on.
   clamav-testfiles nsis-common
+  # A signature database that no one here wrote, read at run time by a test.
+  pev
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -2,6 +2,11 @@
 // Owners for Win32 handles: every HANDLE, HKEY, SC_HANDLE, HINTERNET, HMODULE, mapping
 // view and GDI object is closed by its owner, whatever path the code leaves by.
 #include <windows.h>
+// clang-format off: the three below need windows.h first.
+#include <setupapi.h>
+#include <wininet.h>
+#include <winsvc.h>
+// clang-format on
 
 #include <utility>
 
@@ -61,6 +66,24 @@ inline HKEY NullKey() {
 inline void CloseKey(HKEY key) {
     RegCloseKey(key);
 }
+inline SC_HANDLE NullService() {
+    return nullptr;
+}
+inline void CloseService(SC_HANDLE service) {
+    CloseServiceHandle(service);
+}
+inline HINTERNET NullInternet() {
+    return nullptr;
+}
+inline void CloseInternet(HINTERNET handle) {
+    InternetCloseHandle(handle);
+}
+inline HDEVINFO InvalidDevInfo() {
+    return INVALID_HANDLE_VALUE;
+}
+inline void DestroyDevInfo(HDEVINFO set) {
+    SetupDiDestroyDeviceInfoList(set);
+}
 }  // namespace handle_detail
 
 // Handles whose "none" is null: events, mappings, threads, processes.
@@ -70,6 +93,12 @@ using UniqueFile = UniqueAny<HANDLE, handle_detail::InvalidFile, handle_detail::
 using UniqueModule = UniqueAny<HMODULE, handle_detail::NullModule, handle_detail::ReleaseModule>;
 using UniqueView = UniqueAny<const void*, handle_detail::NullView, handle_detail::UnmapView>;
 using UniqueKey = UniqueAny<HKEY, handle_detail::NullKey, handle_detail::CloseKey>;
+// Service-manager and service handles (advapi32).
+using UniqueService = UniqueAny<SC_HANDLE, handle_detail::NullService, handle_detail::CloseService>;
+// WinINet session, connection and request handles (wininet).
+using UniqueInternet = UniqueAny<HINTERNET, handle_detail::NullInternet, handle_detail::CloseInternet>;
+// SetupAPI device-information sets (setupapi), whose "none" is INVALID_HANDLE_VALUE.
+using UniqueDevInfo = UniqueAny<HDEVINFO, handle_detail::InvalidDevInfo, handle_detail::DestroyDevInfo>;
 
 // GetProcAddress with the function type the caller documents; the detour through
 // void* keeps the compiler from warning about the cast between function types.
