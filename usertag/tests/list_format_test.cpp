@@ -1,0 +1,204 @@
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "list_bytes.h"
+#include "list_format.h"
+
+namespace {
+
+const char kOurId[] = "0123456789ABCDEF";
+const char kOldId[] = "FEDCBA9876543210";  // what an account without key rights wrote
+
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(const std::string& bytes, size_t failAt = SIZE_MAX)
+        : bytes_(bytes), failAt_(failAt) {}
+    bool Read(void* out, size_t size) override {
+        if (size > bytes_.size() - offset_ || offset_ + size > failAt_) return false;
+        std::memcpy(out, bytes_.data() + offset_, size);
+        offset_ += size;
+        return true;
+    }
+
+private:
+    const std::string& bytes_;
+    size_t failAt_;
+    size_t offset_ = 0;
+};
+
+class MemorySink : public ByteSink {
+public:
+    bool Write(const void* data, size_t size) override {
+        bytes_.append(static_cast<const char*>(data), size);
+        return true;
+    }
+    std::string bytes_;
+};
+
+ListEntry Entry(unsigned char digestByte, const char* path, const char* added = "t") {
+    unsigned char digest[16];
+    std::memset(digest, digestByte, sizeof(digest));
+    ListEntry entry;
+    EXPECT_TRUE(MakeListEntry(digest, path, added, &entry));
+    return entry;
+}
+
+// The paths of a set in set order.
+std::vector<std::string> Paths(const EntrySet& set) {
+    std::vector<std::string> paths;
+    set.ForEach([&](const ListEntry& e) {
+        paths.push_back(e.path);
+        return true;
+    });
+    return paths;
+}
+
+ListDecode Decode(const std::string& file, EntrySet* set, size_t failAt = SIZE_MAX) {
+    MemorySource source(file, failAt);
+    return DecodeList(source, file.size(), {kOurId, kOldId}, set);
+}
+
+}  // namespace
+
+TEST(ListFormat, WritesHeaderAndRecordsInSetOrderAndReadsThemBack) {
+    EntrySet set(AsciiPathCompare);
+    set.Insert(Entry(0x80, "c:\\b.exe", "2024-05-06 07:08:09"));
+    set.Insert(Entry(0x7F, "c:\\a.exe"));
+    char id[kListIdFieldSize] = {};
+    std::memcpy(id, kOurId, 16);
+    MemorySink sink;
+    ASSERT_TRUE(EncodeList(sink, id, set));
+
+    const std::string& out = sink.bytes_;
+    ASSERT_EQ(out.size(), 48u + 2 * 568u);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 20), std::string("QXLB") + kOurId);
+    EXPECT_EQ(std::string(out.begin() + 20, out.begin() + 44), std::string(24, '\0'));
+    EXPECT_EQ(out.substr(44, 4), std::string("\2\0\0\0", 4));
+    // 0x7F sorts before 0x80: digest bytes compare unsigned.
+    EXPECT_EQ(out.substr(48, 16), FilledDigest(0x7F));
+    const std::string second = out.substr(48 + 568);
+    EXPECT_EQ(second.substr(0, 16), FilledDigest(0x80));
+    EXPECT_EQ(second.substr(16, 520), std::string("c:\\b.exe") + std::string(512, '\0'));
+    EXPECT_EQ(second.substr(536), std::string("2024-05-06 07:08:09") + std::string(13, '\0'));
+
+    EntrySet back(AsciiPathCompare);
+    ASSERT_EQ(Decode(out, &back), ListDecode::kEntries);
+    EXPECT_EQ(Paths(back), (std::vector<std::string>{"c:\\a.exe", "c:\\b.exe"}));
+}
+
+TEST(ListFormat, ReadsOnlyWhatTheFileHolds) {
+    std::string two = ListHeaderBytes(kOurId, 2);
+    AppendRecord(two, 1, "c:\\one");
+    AppendRecord(two, 2, "c:\\two");
+    auto withCount = [&](int32_t count) {
+        std::string b = two;
+        PutLe32(b, 44, count);
+        return b;
+    };
+    std::string partial = withCount(3);
+    partial.resize(partial.size() + 567, 'x');  // a third record cut short
+    std::string unterminatedPath = ListHeaderBytes(kOurId, 3);
+    AppendRecord(unterminatedPath, 1, "c:\\one");
+    AppendRecord(unterminatedPath, 2, std::string(520, 'p'));
+    AppendRecord(unterminatedPath, 3, "c:\\three");
+    std::string unterminatedTime = ListHeaderBytes(kOurId, 2);
+    AppendRecord(unterminatedTime, 1, "c:\\one", std::string(32, '9'));
+    AppendRecord(unterminatedTime, 2, "c:\\two");
+    auto oneRecord = [](const std::string& id, const char* magic = "QXLB") {
+        std::string b = ListHeaderBytes(id, 1, magic);
+        AppendRecord(b, 1, "c:\\one");
+        return b;
+    };
+    std::string fullId = oneRecord("");
+    std::memset(&fullId[4], 'A', 40);  // no terminator inside the field
+
+    const struct Case {
+        const char* what;
+        std::string file;
+        ListDecode result;
+        std::vector<std::string> paths;
+    } cases[] = {
+        {"exact count", two, ListDecode::kEntries, {"c:\\one", "c:\\two"}},
+        {"count 1", withCount(1), ListDecode::kEntries, {"c:\\one"}},
+        {"count 1000", withCount(1000), ListDecode::kEntries, {"c:\\one", "c:\\two"}},
+        {"count 2^31-1", withCount(INT_MAX), ListDecode::kEntries, {"c:\\one", "c:\\two"}},
+        {"count -5", withCount(-5), ListDecode::kEntries, {}},
+        {"count 0", withCount(0), ListDecode::kEntries, {}},
+        {"partial record", partial, ListDecode::kEntries, {"c:\\one", "c:\\two"}},
+        {"unterminated path", unterminatedPath, ListDecode::kEntries, {"c:\\one", "c:\\three"}},
+        {"unterminated time", unterminatedTime, ListDecode::kEntries, {"c:\\two"}},
+        {"older identifier", oneRecord(kOldId), ListDecode::kEntries, {"c:\\one"}},
+        {"other machine", oneRecord("0123456789ABCDEE"), ListDecode::kNotOurList, {}},
+        {"identifier prefix", oneRecord("0123456789ABCDE"), ListDecode::kNotOurList, {}},
+        {"identifier fills field", fullId, ListDecode::kNotOurList, {}},
+        {"other magic", oneRecord(kOurId, "QXLC"), ListDecode::kNotOurList, {}},
+        {"header only", ListHeaderBytes(kOurId, 0), ListDecode::kNotOurList, {}},
+        {"empty file", std::string(), ListDecode::kNotOurList, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EntrySet set(AsciiPathCompare);
+        EXPECT_EQ(Decode(c.file, &set), c.result);
+        EXPECT_EQ(Paths(set), c.paths);
+    }
+
+    // A source that fails inside the records is a failed read, not a shorter list.
+    EntrySet set(AsciiPathCompare);
+    EXPECT_EQ(Decode(two, &set, 48 + 568), ListDecode::kReadFailed);
+}
+
+TEST(EntrySet, WholePathsWithoutRegardToCase) {
+    EntrySet set(AsciiPathCompare);
+    EXPECT_TRUE(set.Insert(Entry(1, "c:\\x.bin.bak", "first")));
+    // A prefix of a stored path with the same content is another entry.
+    EXPECT_TRUE(set.Insert(Entry(1, "c:\\x.bin", "second")));
+    EXPECT_FALSE(set.Insert(Entry(1, "C:\\X.BIN", "third")));
+    EXPECT_TRUE(set.Insert(Entry(0, "c:\\x.bin")));
+    EXPECT_EQ(Paths(set), (std::vector<std::string>{"c:\\x.bin", "c:\\x.bin", "c:\\x.bin.bak"}));
+    EXPECT_STREQ(set.FirstAfter(Entry(0, "c:\\x.bin"))->added, "second");
+
+    const unsigned char one[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    EXPECT_FALSE(set.Remove(one, "c:\\x.bi"));
+    EXPECT_TRUE(set.Remove(one, "C:\\X.Bin"));
+    EXPECT_EQ(Paths(set), (std::vector<std::string>{"c:\\x.bin", "c:\\x.bin.bak"}));
+    EXPECT_FALSE(set.Remove(one, std::string(600, 'p').c_str()));
+
+    ListEntry entry;
+    EXPECT_TRUE(MakeListEntry(one, std::string(519, 'p').c_str(), "", &entry));
+    EXPECT_FALSE(MakeListEntry(one, std::string(520, 'p').c_str(), "", &entry));
+    EXPECT_FALSE(MakeListEntry(one, "p", std::string(32, 't').c_str(), &entry));
+}
+
+TEST(EntryCursor, GoesOnAfterTheLastEntryWhateverTheSetNowHolds) {
+    EntrySet set(AsciiPathCompare);
+    EntryCursor cursor;
+    set.Insert(Entry(2, "b"));
+    EXPECT_EQ(cursor.Next(set), nullptr);  // no enumeration begun
+
+    cursor.Rewind();
+    set.Insert(Entry(4, "d"));
+    ASSERT_NE(cursor.Next(set), nullptr);
+
+    // The set is replaced by a reload that lost "b" and gained "a" and "c".
+    EntrySet reloaded(AsciiPathCompare);
+    reloaded.Insert(Entry(1, "a"));
+    reloaded.Insert(Entry(3, "c"));
+    reloaded.Insert(Entry(4, "d"));
+    set = std::move(reloaded);
+    std::string rest;
+    while (const ListEntry* e = cursor.Next(set)) rest += e->path;
+    EXPECT_EQ(rest, "cd");
+
+    set.Insert(Entry(5, "e"));
+    ASSERT_NE(cursor.Next(set), nullptr);  // an entry added after the end is still reached
+    EXPECT_EQ(cursor.Next(set), nullptr);
+    cursor.Reset();
+    cursor.Rewind();
+    EXPECT_STREQ(cursor.Next(set)->path, "a");
+}
