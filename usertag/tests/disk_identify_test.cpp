@@ -1,3 +1,5 @@
+// The request bytes are also checked field by field by the diskid driver under Wine; these
+// cover the model text and the parts of the buffers the driver does not look at.
 #include <cstring>
 #include <string>
 
@@ -5,77 +7,45 @@
 
 #include "disk_identify.h"
 
-namespace {
-
-std::string Field(const char* raw) {
-    std::string field(kModelFieldSize, '\0');
-    std::memcpy(&field[0], raw, std::strlen(raw));
-    return field;
-}
-
-}  // namespace
-
 TEST(DiskIdentify, ModelTextSwapsPairsUpToTheFirstZero) {
-    const std::string full = "1032547698BADCFEHGJILKNMPORQTSVUXWZYbadc";
-    struct Case {
-        std::string field;
+    const struct {
+        std::string raw;
         std::string text;
     } cases[] = {
-        {Field("tADasi1k"), "AtaDisk1"},
-        {Field("aPkcteeDv"), "PacketDev"},  // the odd last byte stays in place
-        {Field(""), ""},
-        {Field("BA\0ZZ"), "AB"},
-        {full, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"},  // no zero: all 40 bytes
+        {"tADasi1k", "AtaDisk1"},
+        {"aPkcteeDv", "PacketDev"},  // the odd last byte stays in place
+        {"", ""},
+        {std::string("BA\0ZZ", 5), "AB"},
+        {"1032547698BADCFEHGJILKNMPORQTSVUXWZYbadcXX", "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"},
     };
-    for (const Case& c : cases) {
-        ASSERT_EQ(c.field.size(), kModelFieldSize);
-        EXPECT_EQ(ModelText(reinterpret_cast<const uint8_t*>(c.field.data())), c.text);
+    for (const auto& c : cases) {
+        uint8_t field[kModelFieldSize + 2] = {};
+        std::memcpy(field, c.raw.data(), c.raw.size());  // the last case runs past the field
+        EXPECT_EQ(ModelText(field), c.text) << c.raw;
     }
 }
 
-TEST(DiskIdentify, SmartRequestAndAnswer) {
-    const struct {
-        uint8_t deviceMap;
-        uint8_t command;
-    } maps[] = {{0x00, 0xEC}, {0x01, 0xEC}, {0x10, 0xA1}, {0x11, 0xA1}, {0x20, 0xEC}};
-    for (const auto& m : maps) {
-        uint8_t version[kSmartVersionSize] = {1, 1, 0, m.deviceMap};
-        EXPECT_EQ(SmartDeviceMap(version), m.deviceMap);
-        EXPECT_EQ(IdentifyCommandFor(SmartDeviceMap(version), 0), m.command) << int(m.deviceMap);
+TEST(DiskIdentify, RequestsAndAnswers) {
+    for (uint8_t map : {0x00, 0x01, 0x10, 0x11, 0x20}) {
+        EXPECT_EQ(IdentifyCommandFor(map, 0), (map & 0x10) ? 0xA1 : 0xEC) << int(map);
     }
-
-    uint8_t expected[kSmartRequestSize] = {};
-    expected[1] = 0x02;  // buffer size 512
-    expected[5] = 1;     // sector count
-    expected[6] = 1;     // sector number
-    expected[9] = 0xA0;  // drive/head
-    expected[10] = 0xA1;
-    const auto request = SmartIdentifyRequest(0xA1, 0);
-    EXPECT_EQ(0, std::memcmp(request.data(), expected, sizeof(expected)));
-    EXPECT_EQ(SmartIdentifyRequest(0xEC, 1)[9], 0xB0);
-    EXPECT_EQ(SmartIdentifyRequest(0xEC, 1)[12], 1);
-
+    const auto request = SmartIdentifyRequest(0xEC, 1);
+    EXPECT_EQ(request[9], 0xB0);  // the slave drive
+    EXPECT_EQ(request[12], 1);
     uint8_t answer[kSmartAnswerSize] = {};
     std::memcpy(answer + 70, "tADasi1k", 8);
     EXPECT_EQ(SmartAnswerModel(answer), "AtaDisk1");
-}
 
-TEST(DiskIdentify, ScsiRequestAndAnswerShareOneBuffer) {
     uint8_t buffer[kScsiBufferSize];
     std::memset(buffer, 0xEE, sizeof(buffer));
     ScsiIdentifyRequest(1, buffer);
-    uint8_t expected[kScsiRequestSize] = {28,  0,   0,    0,    'S',  'C',  'S',  'I',  'D',  'I',
-                                          'S', 'K', 0x10, 0x27, 0,    0,    0x01, 0x05, 0x1B, 0,
-                                          0,   0,   0,    0,    0x14, 0x02, 0,    0};
-    expected[38] = 0xEC;
-    expected[40] = 1;
-    EXPECT_EQ(0, std::memcmp(buffer, expected, sizeof(expected)));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer) + kScsiRequestSize,
-                          kScsiBufferSize - kScsiRequestSize),
-              std::string(kScsiBufferSize - kScsiRequestSize, '\0'));
-
+    // Only the command and the drive number follow the header: the rest is zero.
+    std::string expected(kScsiBufferSize - 28, '\0');
+    expected[10] = '\xEC';
+    expected[12] = 1;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer) + 28, kScsiBufferSize - 28), expected);
     std::string model = "unchanged";
-    EXPECT_FALSE(ScsiAnswerModel(buffer, &model));  // nothing at the model field
+    EXPECT_FALSE(ScsiAnswerModel(buffer, &model));
     EXPECT_EQ(model, "unchanged");
     std::memcpy(buffer + 98, "vKcSisiDksX", 11);
     EXPECT_TRUE(ScsiAnswerModel(buffer, &model));

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -92,82 +91,59 @@ TEST(ListFormat, WritesHeaderAndRecordsInSetOrderAndReadsThemBack) {
     EXPECT_EQ(Paths(back), (std::vector<std::string>{"c:\\a.exe", "c:\\b.exe"}));
 }
 
-TEST(ListFormat, ReadsOnlyWhatTheFileHolds) {
-    std::string two = ListHeaderBytes(kOurId, 2);
-    AppendRecord(two, 1, "c:\\one");
-    AppendRecord(two, 2, "c:\\two");
-    auto withCount = [&](int32_t count) {
-        std::string b = two;
-        PutLe32(b, 44, count);
-        return b;
-    };
-    std::string partial = withCount(3);
-    partial.resize(partial.size() + 567, 'x');  // a third record cut short
-    std::string unterminatedPath = ListHeaderBytes(kOurId, 3);
-    AppendRecord(unterminatedPath, 1, "c:\\one");
-    AppendRecord(unterminatedPath, 2, std::string(520, 'p'));
-    AppendRecord(unterminatedPath, 3, "c:\\three");
-    std::string unterminatedTime = ListHeaderBytes(kOurId, 2);
-    AppendRecord(unterminatedTime, 1, "c:\\one", std::string(32, '9'));
-    AppendRecord(unterminatedTime, 2, "c:\\two");
-    auto oneRecord = [](const std::string& id, const char* magic = "QXLB") {
-        std::string b = ListHeaderBytes(id, 1, magic);
+TEST(ListFormat, DecodesOnlyWholeTerminatedRecordsOfAnAcceptedMachine) {
+    // Counts and cut records are tested through the library; here the header's identifier
+    // and the record fields, under the sanitizers.
+    auto list = [](const std::string& id, const std::string& path, const std::string& added) {
+        std::string b = ListHeaderBytes(id, 3);
         AppendRecord(b, 1, "c:\\one");
+        AppendRecord(b, 2, path, added);
+        AppendRecord(b, 3, "c:\\three");
         return b;
     };
-    std::string fullId = oneRecord("");
+    const std::string good = list(kOurId, "c:\\two", "t");
+    std::string fullId = good;
     std::memset(&fullId[4], 'A', 40);  // no terminator inside the field
-
     const struct Case {
         const char* what;
         std::string file;
         ListDecode result;
-        std::vector<std::string> paths;
+        size_t entries;
     } cases[] = {
-        {"exact count", two, ListDecode::kEntries, {"c:\\one", "c:\\two"}},
-        {"count 1", withCount(1), ListDecode::kEntries, {"c:\\one"}},
-        {"count 1000", withCount(1000), ListDecode::kEntries, {"c:\\one", "c:\\two"}},
-        {"count 2^31-1", withCount(INT_MAX), ListDecode::kEntries, {"c:\\one", "c:\\two"}},
-        {"count -5", withCount(-5), ListDecode::kEntries, {}},
-        {"count 0", withCount(0), ListDecode::kEntries, {}},
-        {"partial record", partial, ListDecode::kEntries, {"c:\\one", "c:\\two"}},
-        {"unterminated path", unterminatedPath, ListDecode::kEntries, {"c:\\one", "c:\\three"}},
-        {"unterminated time", unterminatedTime, ListDecode::kEntries, {"c:\\two"}},
-        {"older identifier", oneRecord(kOldId), ListDecode::kEntries, {"c:\\one"}},
-        {"other machine", oneRecord("0123456789ABCDEE"), ListDecode::kNotOurList, {}},
-        {"identifier prefix", oneRecord("0123456789ABCDE"), ListDecode::kNotOurList, {}},
-        {"identifier fills field", fullId, ListDecode::kNotOurList, {}},
-        {"other magic", oneRecord(kOurId, "QXLC"), ListDecode::kNotOurList, {}},
-        {"header only", ListHeaderBytes(kOurId, 0), ListDecode::kNotOurList, {}},
-        {"empty file", std::string(), ListDecode::kNotOurList, {}},
+        {"ours", good, ListDecode::kEntries, 3},
+        {"older identifier", list(kOldId, "c:\\two", "t"), ListDecode::kEntries, 3},
+        {"unterminated path", list(kOurId, std::string(520, 'p'), "t"), ListDecode::kEntries, 2},
+        {"unterminated time", list(kOurId, "c:\\two", std::string(32, '9')), ListDecode::kEntries,
+         2},
+        {"other machine", list("0123456789ABCDEE", "b", "t"), ListDecode::kNotOurList, 0},
+        {"identifier prefix", list("0123456789ABCDE", "b", "t"), ListDecode::kNotOurList, 0},
+        {"identifier fills field", fullId, ListDecode::kNotOurList, 0},
+        {"other magic", "QXLC" + good.substr(4), ListDecode::kNotOurList, 0},
+        {"header only", good.substr(0, 48), ListDecode::kNotOurList, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
         EntrySet set(AsciiPathCompare);
-        EXPECT_EQ(Decode(c.file, &set), c.result);
-        EXPECT_EQ(Paths(set), c.paths);
+        EXPECT_EQ(Decode(c.file, &set), c.result) << c.what;
+        EXPECT_EQ(set.size(), c.entries) << c.what;
     }
-
     // A source that fails inside the records is a failed read, not a shorter list.
     EntrySet set(AsciiPathCompare);
-    EXPECT_EQ(Decode(two, &set, 48 + 568), ListDecode::kReadFailed);
+    EXPECT_EQ(Decode(good, &set, 48 + 568), ListDecode::kReadFailed);
 }
 
 TEST(EntrySet, WholePathsWithoutRegardToCase) {
     EntrySet set(AsciiPathCompare);
     EXPECT_TRUE(set.Insert(Entry(1, "c:\\x.bin.bak", "first")));
-    // A prefix of a stored path with the same content is another entry.
-    EXPECT_TRUE(set.Insert(Entry(1, "c:\\x.bin", "second")));
+    EXPECT_TRUE(set.Insert(Entry(1, "c:\\x.bin", "second")));  // a prefix is another entry
     EXPECT_FALSE(set.Insert(Entry(1, "C:\\X.BIN", "third")));
-    EXPECT_TRUE(set.Insert(Entry(0, "c:\\x.bin")));
-    EXPECT_EQ(Paths(set), (std::vector<std::string>{"c:\\x.bin", "c:\\x.bin", "c:\\x.bin.bak"}));
-    EXPECT_STREQ(set.FirstAfter(Entry(0, "c:\\x.bin"))->added, "second");
+    EXPECT_EQ(Paths(set), (std::vector<std::string>{"c:\\x.bin", "c:\\x.bin.bak"}));
+    EXPECT_STREQ(set.First()->added, "second");
 
     const unsigned char one[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     EXPECT_FALSE(set.Remove(one, "c:\\x.bi"));
-    EXPECT_TRUE(set.Remove(one, "C:\\X.Bin"));
-    EXPECT_EQ(Paths(set), (std::vector<std::string>{"c:\\x.bin", "c:\\x.bin.bak"}));
     EXPECT_FALSE(set.Remove(one, std::string(600, 'p').c_str()));
+    EXPECT_TRUE(set.Remove(one, "C:\\X.Bin"));
+    EXPECT_EQ(Paths(set), std::vector<std::string>{"c:\\x.bin.bak"});
 
     ListEntry entry;
     EXPECT_TRUE(MakeListEntry(one, std::string(519, 'p').c_str(), "", &entry));
