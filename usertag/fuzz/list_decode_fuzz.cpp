@@ -6,33 +6,9 @@
 #include <string>
 
 #include "list_format.h"
+#include "memory_bytes.h"
 
 namespace {
-
-class MemorySource : public ByteSource {
-public:
-    MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool Read(void* out, size_t size) override {
-        if (size > size_ - offset_) return false;
-        std::memcpy(out, data_ + offset_, size);
-        offset_ += size;
-        return true;
-    }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t offset_ = 0;
-};
-
-class MemorySink : public ByteSink {
-public:
-    bool Write(const void* data, size_t size) override {
-        bytes.append(static_cast<const char*>(data), size);
-        return true;
-    }
-    std::string bytes;
-};
 
 std::string Flatten(const EntrySet& entries) {
     std::string flat;
@@ -57,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(field, id.data(), id.size() < sizeof(field) ? id.size() : sizeof(field));
     MemorySink sink;
     if (!EncodeList(sink, field, entries)) std::abort();
-    MemorySource again(reinterpret_cast<const uint8_t*>(sink.bytes.data()), sink.bytes.size());
+    MemorySource again(sink.bytes.data(), sink.bytes.size());
     EntrySet reread(AsciiPathCompare);
     const std::string rereadId(field, strnlen(field, sizeof(field)));
     if (DecodeList(again, sink.bytes.size(), {rereadId}, &reread) == ListDecode::kReadFailed) {

@@ -8,37 +8,12 @@
 
 #include "list_bytes.h"
 #include "list_format.h"
+#include "memory_bytes.h"
 
 namespace {
 
 const char kOurId[] = "0123456789ABCDEF";
 const char kOldId[] = "FEDCBA9876543210";  // what an account without key rights wrote
-
-class MemorySource : public ByteSource {
-public:
-    explicit MemorySource(const std::string& bytes, size_t failAt = SIZE_MAX)
-        : bytes_(bytes), failAt_(failAt) {}
-    bool Read(void* out, size_t size) override {
-        if (size > bytes_.size() - offset_ || offset_ + size > failAt_) return false;
-        std::memcpy(out, bytes_.data() + offset_, size);
-        offset_ += size;
-        return true;
-    }
-
-private:
-    const std::string& bytes_;
-    size_t failAt_;
-    size_t offset_ = 0;
-};
-
-class MemorySink : public ByteSink {
-public:
-    bool Write(const void* data, size_t size) override {
-        bytes_.append(static_cast<const char*>(data), size);
-        return true;
-    }
-    std::string bytes_;
-};
 
 ListEntry Entry(unsigned char digestByte, const char* path, const char* added = "t") {
     unsigned char digest[16];
@@ -59,7 +34,7 @@ std::vector<std::string> Paths(const EntrySet& set) {
 }
 
 ListDecode Decode(const std::string& file, EntrySet* set, size_t failAt = SIZE_MAX) {
-    MemorySource source(file, failAt);
+    MemorySource source(file.data(), file.size(), failAt);
     return DecodeList(source, file.size(), {kOurId, kOldId}, set);
 }
 
@@ -74,7 +49,7 @@ TEST(ListFormat, WritesHeaderAndRecordsInSetOrderAndReadsThemBack) {
     MemorySink sink;
     ASSERT_TRUE(EncodeList(sink, id, set));
 
-    const std::string& out = sink.bytes_;
+    const std::string& out = sink.bytes;
     ASSERT_EQ(out.size(), 48u + 2 * 568u);
     EXPECT_EQ(std::string(out.begin(), out.begin() + 20), std::string("QXLB") + kOurId);
     EXPECT_EQ(std::string(out.begin() + 20, out.begin() + 44), std::string(24, '\0'));
