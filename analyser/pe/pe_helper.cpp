@@ -232,7 +232,7 @@ int CPEHelper::LoadSignatures(const char* path, char* message, int messageSize) 
 int CPEHelper::LoadSignatureText(const char* text, size_t size, char* message, int messageSize) {
     return AddPackerRows(
         [&](SignatureDatabaseParser& parser) {
-            parser.Feed(text, size);
+            if (text != nullptr) parser.Feed(text, size);
             return true;
         },
         nullptr, message, messageSize);
