@@ -1,7 +1,11 @@
 #include "pe_exercise.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "pe_helper.h"
 
@@ -87,4 +91,100 @@ uint64_t ExercisePEHelper(CPEHelper& helper, const uint8_t* data, size_t size) {
     add(helper.GetEntrySectionIndex());
     add(helper.EnumResources("RT_ICON", SumResource, &sum));
     return sum;
+}
+
+namespace {
+
+// The first user row matching at `entry`, found by walking every row in order.
+const char* PlainUserSearch(const UserSignatures& rows, const uint8_t* image, size_t size,
+                            int64_t entry) {
+    if (entry < 0 || static_cast<uint64_t>(entry) >= size) return nullptr;
+    const uint8_t* code = image + entry;
+    const uint64_t available = size - static_cast<uint64_t>(entry);
+    for (uint32_t row = 0; row < rows.size(); ++row) {
+        bool match = true;
+        for (size_t i = 0; match && i < rows.Count(row); ++i) {
+            const uint64_t at = rows.Positions(row)[i] - 1u;
+            match = at < available && code[at] == rows.Bytes(row)[i];
+        }
+        if (match) return rows.Name(row);
+    }
+    return nullptr;
+}
+
+void Check(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "signature input: %s\n", what);
+    std::abort();
+}
+
+bool Load(SignatureSet& set, const char* text, size_t size, size_t piece,
+          SignatureLoadReport* report) {
+    return set.AddUserRows(
+        [&](SignatureDatabaseParser& parser) {
+            for (size_t at = 0; at < size; at += piece) {
+                parser.Feed(text + at, std::min(piece, size - at));
+            }
+            return true;
+        },
+        report);
+}
+
+uint64_t ExerciseSignatureInput(const uint8_t* data, size_t size) {
+    const char* text = reinterpret_cast<const char*>(data);
+    const char* end = text + size;
+    const char* separator =
+        std::search(text, end, kSignatureImageSeparator,
+                    kSignatureImageSeparator + sizeof(kSignatureImageSeparator) - 1);
+    const size_t textSize = static_cast<size_t>(separator - text);
+    const char* imageStart =
+        separator == end ? end : separator + sizeof(kSignatureImageSeparator) - 1;
+    // An exact-size heap copy of each part puts its end on a redzone for ASan.
+    const std::vector<char> database(text, text + textSize);
+    const std::vector<uint8_t> image(imageStart, end);
+
+    // Whole and in pieces: the same rows and the same counts.
+    SignatureSet whole("", ""), pieces("", "");
+    SignatureLoadReport wholeReport, piecesReport, againReport;
+    Load(whole, database.data(), database.size(), database.size() + 1, &wholeReport);
+    Load(pieces, database.data(), database.size(), 1 + database.size() % 13, &piecesReport);
+    Check(wholeReport.Summary() == piecesReport.Summary(), "pieces change the counts");
+    Check(whole.user().size() == wholeReport.added, "rows held differ from rows added");
+    Check(wholeReport.added + wholeReport.SkippedTotal() == wholeReport.blocks,
+          "blocks not all counted");
+    // Loaded again, every row is a duplicate.
+    Load(whole, database.data(), database.size(), database.size() + 1, &againReport);
+    Check(againReport.added == 0 && whole.user().size() == wholeReport.added,
+          "a second load added rows");
+
+    // The reader with the database behind its built-in rows, and the image.
+    CPEHelper helper;
+    char message[96];
+    const int added =
+        helper.LoadSignatureText(database.data(), database.size(), message, sizeof(message));
+    Check(added >= 0 && std::strlen(message) < sizeof(message), "text load failed");
+    uint64_t sum = ExercisePEHelper(helper, image.data(), image.size());
+
+    // The indexed search against the plain walk, at the entry point and at the start.
+    for (int64_t entry : {static_cast<int64_t>(helper.GetEntryOffset()), int64_t{0}}) {
+        const ImageView view(image.data(), image.size());
+        const char* indexed = whole.Find(view, entry);
+        const char* plain = PlainUserSearch(whole.user(), image.data(), image.size(), entry);
+        Check(indexed == plain, "the index and the plain walk disagree");
+        sum += indexed != nullptr ? SumText(indexed) : 0;
+    }
+    return sum;
+}
+
+}  // namespace
+
+uint64_t ExerciseFuzzInput(const uint8_t* data, size_t size) {
+    const size_t marker = sizeof(kSignatureInputMarker) - 1;
+    if (size >= marker && std::memcmp(data, kSignatureInputMarker, marker) == 0) {
+        return ExerciseSignatureInput(data + marker, size - marker);
+    }
+    // An exact-size heap copy puts the end of the input on a redzone for ASan.
+    std::vector<uint8_t> image(data, data + size);
+    static CPEHelper helper;
+    return ExercisePEHelper(helper, image.data(), image.size());
 }

@@ -8,3 +8,15 @@ class CPEHelper;
 
 // Returns a value folded from every answer, so that nothing is optimised away.
 uint64_t ExercisePEHelper(CPEHelper& helper, const uint8_t* data, size_t size);
+
+// One input of the fuzz target, in either of its two forms:
+//   - an image (anything that does not start with the marker below);
+//   - "SIG\n", an analyst's signature database text, then optionally "\nIMAGE\n" and
+//     an image: the database is loaded into a fresh reader and the image exercised
+//     with its rows. The loader's answers are checked against each other (the text fed
+//     whole and in pieces, loaded twice) and the indexed search against a plain walk
+//     over the rows; a disagreement aborts.
+uint64_t ExerciseFuzzInput(const uint8_t* data, size_t size);
+
+constexpr char kSignatureInputMarker[] = "SIG\n";
+constexpr char kSignatureImageSeparator[] = "\nIMAGE\n";

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "pe_exercise.h"
 #include "pe_image_builder.h"
 
 namespace {
@@ -61,5 +62,19 @@ int main(int argc, char** argv) {
                   {".data", std::vector<uint8_t>({'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l',
                                                   'd', 0,   'a', '@', 'b', '.', 'c', 'o', 'm', 0})})
               .Build());
+    // An analyst's database in front of an image whose entry code one of its rows names.
+    const std::string database =
+        "\xEF\xBB\xBF; rows\r\n[Push and call -> test]\r\nsignature = 6A 00 E8 ?? ?? ?? ?? A3\r\n"
+        "ep_only = true\r\n[Half]\nsignature = 6? 00\nep_only = true\n[Not at entry]\n"
+        "signature = 90 90\nep_only = false\n[Later]\nsignature = ?? ?? ?? 01 02\nep_only = true\n";
+    const std::vector<uint8_t> packed =
+        PeImageBuilder().EntryBytes({0x6A, 0x00, 0xE8, 1, 2, 3, 4, 0xA3, 0, 0, 0, 0, 0xC3}).Build();
+    std::vector<uint8_t> input(database.begin(), database.end());
+    input.insert(input.begin(), kSignatureInputMarker,
+                 kSignatureInputMarker + sizeof(kSignatureInputMarker) - 1);
+    input.insert(input.end(), kSignatureImageSeparator,
+                 kSignatureImageSeparator + sizeof(kSignatureImageSeparator) - 1);
+    input.insert(input.end(), packed.begin(), packed.end());
+    Write(dir, "signatures.sig", input);
     return 0;
 }

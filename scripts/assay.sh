@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The main job: scans files with Assayer.dll and prints a verdict table.
-#   bash scripts/assay.sh [--config FILE] [--json] [--quiet] [PATH...]
+#   bash scripts/assay.sh [--config FILE] [--signatures FILE]... [--json] [--quiet] [PATH...]
 # Installs and builds what is missing first (scripts/setup.sh, then the windows
 # preset's assay.exe, Assayer.dll and demonstration samples), converts Linux paths
 # for Wine and runs assay.exe in the build tree's private prefix. Without paths it
@@ -55,6 +55,10 @@ while [ $# -gt 0 ]; do
             [ $# -ge 2 ] || { options+=("$1"); shift; continue; }
             options+=("$1" "$(absolute "$2")"); shift 2 ;;
         --config=*) options+=(--config "$(absolute "${1#--config=}")"); shift ;;
+        --signatures)
+            [ $# -ge 2 ] || { options+=("$1"); shift; continue; }
+            options+=("$1" "$(absolute "$2")"); shift 2 ;;
+        --signatures=*) options+=(--signatures "$(absolute "${1#--signatures=}")"); shift ;;
         --) shift; break ;;
         -*) options+=("$1"); shift ;;
         *) break ;;
@@ -79,7 +83,8 @@ to_windows() {
 windows_paths=()
 if [ ${#options[@]} -gt 0 ]; then
     for i in "${!options[@]}"; do
-        if [ "${options[$i]}" = --config ] && [ $((i + 1)) -lt ${#options[@]} ]; then
+        if { [ "${options[$i]}" = --config ] || [ "${options[$i]}" = --signatures ]; } &&
+            [ $((i + 1)) -lt ${#options[@]} ]; then
             to_windows "${options[$((i + 1))]}"
             options[$((i + 1))]=$(head -n 1 "$tmp/windows")
         fi

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "assayer_instance_win.h"
+#include "pe_helper.h"
 
 extern "C" {
 
@@ -61,6 +62,17 @@ int __cdecl GetAnalyseHits(char* buffer, int size) {
         return TheAssayer().GetAnalyseHits(buffer, size);
     } catch (...) {
         return 0;
+    }
+}
+
+// Appends the entry-point signatures of an analyst's database file to the packer rows,
+// after every built-in row. Rows added (0 or more), or -1 when the file cannot be read
+// (nothing is added then); `message` receives one line about what happened.
+int __cdecl LoadSignatures(const char* path, char* message, int messageSize) {
+    try {
+        return ThePEHelper().LoadSignatures(path, message, messageSize);
+    } catch (...) {
+        return -1;
     }
 }
 

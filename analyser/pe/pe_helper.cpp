@@ -1,5 +1,6 @@
 #include "pe_helper.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -188,6 +189,53 @@ const char* CPEHelper::FindPackerName() {
 
 const char* CPEHelper::FindCompilerName() {
     return AnswerSearch(compilers_.Find(view_, entryOffset_), gCompilerResult);
+}
+
+namespace {
+
+void CopyMessage(const char* text, char* message, int messageSize) {
+    if (message == nullptr || messageSize <= 0) return;
+    const size_t room = static_cast<size_t>(messageSize) - 1;
+    const size_t length = std::min(std::strlen(text), room);
+    std::memcpy(message, text, length);
+    message[length] = '\0';
+}
+
+}  // namespace
+
+int CPEHelper::AddPackerRows(const std::function<bool(SignatureDatabaseParser&)>& source,
+                             const std::string* why, char* message, int messageSize) {
+    try {
+        SignatureLoadReport report;
+        if (!packers_.AddUserRows(source, &report)) {
+            CopyMessage(why->c_str(), message, messageSize);
+            return -1;
+        }
+        CopyMessage(report.Summary().c_str(), message, messageSize);
+        return static_cast<int>(report.added);
+    } catch (const std::bad_alloc&) {
+        CopyMessage("not enough memory to load the signatures; none added", message, messageSize);
+        return -1;
+    }
+}
+
+int CPEHelper::LoadSignatures(const char* path, char* message, int messageSize) {
+    std::string why;
+    return AddPackerRows(
+        [&](SignatureDatabaseParser& parser) {
+            return ReadSignatureFile(
+                path, [&](const char* data, size_t size) { parser.Feed(data, size); }, &why);
+        },
+        &why, message, messageSize);
+}
+
+int CPEHelper::LoadSignatureText(const char* text, size_t size, char* message, int messageSize) {
+    return AddPackerRows(
+        [&](SignatureDatabaseParser& parser) {
+            if (text != nullptr) parser.Feed(text, size);
+            return true;
+        },
+        nullptr, message, messageSize);
 }
 
 const char* CPEHelper::GetName(char* buffer, int size) {

@@ -62,6 +62,15 @@ public:
     const char* GetName(char* buffer, int size) override;
     void* GetInterface(const char* name, int reserved) override;
 
+    // Appends the entry-point signatures of an analyst's database file to the packer
+    // rows, after every built-in row. Returns the number of rows added, or -1 when the
+    // file cannot be read or memory runs out (the rows are unchanged then). `message`,
+    // when given, receives one line saying what was added and skipped, or why nothing
+    // was, cut to `messageSize` bytes with its NUL.
+    int LoadSignatures(const char* path, char* message, int messageSize);
+    // The same with the database's text in memory.
+    int LoadSignatureText(const char* text, size_t size, char* message, int messageSize);
+
     const SignatureSet& packers() const { return packers_; }
     const SignatureSet& compilers() const { return compilers_; }
     const std::vector<SectionEntry>& sections() const { return sectionMap_.sections(); }
@@ -79,6 +88,8 @@ private:
     bool ReadName(uint64_t offset, std::string* out) const;
     void BuildStringList(int minLen);
     const DllEntry* Dll(int list, int dll) const;
+    int AddPackerRows(const std::function<bool(SignatureDatabaseParser&)>& source,
+                      const std::string* why, char* message, int messageSize);
 
     ImageView view_;
     bool parsed_ = false;

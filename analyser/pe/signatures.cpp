@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <unordered_set>
 
 #include "hex.h"
 
@@ -183,5 +184,57 @@ const char* SignatureSet::Find(const ImageView& image, int64_t entryOffset) cons
             return row.name.c_str();
         }
     }
-    return nullptr;
+    return user_.Find(code, available);
+}
+
+namespace {
+
+std::string RowKey(const std::vector<uint8_t>& positions, const std::vector<uint8_t>& bytes,
+                   const std::string& name) {
+    std::string key(positions.begin(), positions.end());
+    key.append(bytes.begin(), bytes.end());
+    return key.append(1, '\0').append(name);
+}
+
+}  // namespace
+
+bool SignatureSet::AddUserRows(const std::function<bool(SignatureDatabaseParser&)>& source,
+                               SignatureLoadReport* report) {
+    *report = SignatureLoadReport();
+    // The rows go into a copy that replaces the table only once the whole text is in.
+    UserSignatures next = user_;
+    std::unordered_set<std::string> builtIn;
+    for (const SparseSignature& row : sparse_) {
+        builtIn.insert(RowKey(row.positions, row.bytes, row.name));
+    }
+    auto hash = [&next](uint32_t row) { return next.RowHash(row); };
+    auto same = [&next](uint32_t a, uint32_t b) { return next.SameRow(a, b); };
+    std::unordered_set<uint32_t, decltype(hash), decltype(same)> held(next.size() + 1024, hash,
+                                                                      same);
+    for (uint32_t row = 0; row < next.size(); ++row) held.insert(row);
+
+    SignatureDatabaseParser parser(report, [&](const SignatureCandidate& candidate) {
+        if (builtIn.count(RowKey(candidate.positions, candidate.bytes, candidate.name)) != 0) {
+            ++report->skipped[kSkipDuplicate];
+            return;
+        }
+        const uint32_t row =
+            next.Add(candidate.positions.data(), candidate.bytes.data(), candidate.positions.size(),
+                     candidate.name.data(), candidate.name.size());
+        if (!held.insert(row).second) {
+            next.DropLast();
+            ++report->skipped[kSkipDuplicate];
+        } else if (next.size() > kMaxUserSignatureRows) {
+            held.erase(row);
+            next.DropLast();
+            ++report->skipped[kSkipOverLimit];
+        } else {
+            ++report->added;
+        }
+    });
+    if (!source(parser)) return false;
+    parser.Finish();
+    next.BuildIndex();
+    user_ = std::move(next);
+    return true;
 }

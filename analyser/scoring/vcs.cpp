@@ -16,6 +16,22 @@ CVcs::CVcs(const std::vector<IDataAnalyser*>& features, IProfileReader* reader, 
         entry.id = feature->GetId();
         registry_.push_back(entry);
     }
+    std::set<int32_t> nodes;
+    for (size_t i = 0; i < registry_.size(); ++i) nodes.insert(static_cast<int32_t>(i));
+    spareNodes_.reserve(registry_.size());
+    while (!nodes.empty()) spareNodes_.push_back(nodes.extract(nodes.begin()));
+}
+
+void CVcs::AddHit(int32_t id) {
+    if (hits_.count(id) != 0) return;
+    if (spareNodes_.empty()) {  // more distinct ids than features: not from this registry
+        hits_.insert(id);
+        return;
+    }
+    std::set<int32_t>::node_type node = std::move(spareNodes_.back());
+    spareNodes_.pop_back();
+    node.value() = id;
+    hits_.insert(std::move(node));
 }
 
 const char* CVcs::GetName() {
@@ -54,7 +70,7 @@ bool CVcs::Load(const char* configPath) {
 
 int CVcs::Score(IVirusCaptorDataProvidor* record, std::string& hits) {
     for (RegistryEntry& entry : registry_) entry.result = kNotEvaluated;
-    hits_.clear();
+    while (!hits_.empty()) spareNodes_.push_back(hits_.extract(hits_.begin()));
     score_ = 0;
 
     for (size_t r = 0; r < ruleItems_.size(); ++r) {
@@ -66,7 +82,7 @@ int CVcs::Score(IVirusCaptorDataProvidor* record, std::string& hits) {
                 allFired = false;
                 break;
             }
-            hits_.insert(entry.id);
+            AddHit(entry.id);
         }
         rules_[r].satisfied = allFired;
     }

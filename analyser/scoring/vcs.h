@@ -61,6 +61,8 @@ public:
     const std::set<int32_t>& HitSet() const { return hits_; }
 
 private:
+    void AddHit(int32_t id);
+
     std::vector<Rule> rules_;
     int32_t threshold_ = kDefaultThreshold;
     // For each rule, in rule order, the registry indices of its feature ids.
@@ -69,6 +71,11 @@ private:
     std::string name_;
     int32_t score_ = 0;
     std::set<int32_t> hits_;
+    // The hit set's nodes, one per registered feature, made with the engine and moved
+    // between the set and this pool: Score takes no memory. Nodes taken while a host
+    // holds thousands of subjects would stay at the top of the heap after the subjects
+    // are released and keep the memory below them from going back to the system.
+    std::vector<std::set<int32_t>::node_type> spareNodes_;
     IProfileReader* reader_;
     WeightTable* table_;
 };

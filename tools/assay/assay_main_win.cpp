@@ -1,5 +1,5 @@
 // assay: scans files with Assayer.dll and prints a verdict for each.
-//   assay [--config FILE] [--json] [--quiet] PATH...
+//   assay [--config FILE] [--signatures FILE]... [--json] [--quiet] PATH...
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -185,6 +185,16 @@ int main() {
         return kUsageError;
     }
     library.Init(configPath.empty() ? nullptr : configPath.c_str());
+    for (const std::string& file : options.signatureFiles) {
+        std::string message;
+        const int added =
+            library.LoadSignatures(NarrowFromWide(WideFromUtf8(file), CP_ACP), &message);
+        if (added < 0) {
+            std::fprintf(stderr, "assay: --signatures: %s\n", message.c_str());
+            return kUsageError;
+        }
+        std::fprintf(stderr, "assay: signatures from %s: %s\n", file.c_str(), message.c_str());
+    }
 
     // Lines go out in blocks; a console still sees each one as it is written.
     static char outputBuffer[1 << 16];

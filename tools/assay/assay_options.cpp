@@ -36,6 +36,18 @@ bool ParseAssayArguments(const std::vector<std::string>& args, AssayOptions* opt
                 *error = "--config needs a file";
                 return false;
             }
+        } else if (arg == "--signatures" || arg.compare(0, 13, "--signatures=") == 0) {
+            std::string file;
+            if (arg == "--signatures") {
+                if (i + 1 < args.size()) file = args[++i];
+            } else {
+                file = arg.substr(13);
+            }
+            if (file.empty()) {
+                *error = "--signatures needs a file";
+                return false;
+            }
+            options->signatureFiles.push_back(file);
         } else {
             *error = "unknown option " + arg;
             return false;
@@ -56,12 +68,16 @@ bool ParseAssayArguments(const std::vector<std::string>& args, AssayOptions* opt
 }
 
 const char* AssayUsage() {
-    return "usage: assay [--config FILE] [--json] [--quiet] PATH...\n"
+    return "usage: assay [--config FILE] [--signatures FILE]... [--json] [--quiet] PATH...\n"
            "  Scans files with Assayer.dll (directories recursively) and prints one line\n"
            "  per file: verdict, score, hit letters with their features, path.\n"
-           "  --config FILE  scoring configuration (weights and threshold) for the analyser\n"
-           "  --json         one JSON object per line instead of the table\n"
-           "  --quiet        leave out the lines of clean files\n"
+           "  --config FILE      scoring configuration (weights and threshold) for the analyser\n"
+           "  --signatures FILE  an analyst's own packer signatures, tried after the built-in\n"
+           "                     ones (blocks of [name], signature = 60 E8 ?? ..,\n"
+           "                     ep_only = true); may be repeated; what was added and\n"
+           "                     skipped is printed on stderr\n"
+           "  --json             one JSON object per line instead of the table\n"
+           "  --quiet            leave out the lines of clean files\n"
            "exit status: 0 nothing suspicious, 1 something suspicious, 2 usage error,\n"
            "  3 a crash while scanning (the file is named on stderr)\n";
 }

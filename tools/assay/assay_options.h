@@ -1,5 +1,5 @@
 #pragma once
-// The command line of assay: [--config FILE] [--json] [--quiet] PATH...
+// The command line of assay: [--config FILE] [--signatures FILE]... [--json] [--quiet] PATH...
 #include <string>
 #include <vector>
 
@@ -8,6 +8,8 @@ struct AssayOptions {
     bool json = false;       // one JSON object per line instead of the table
     bool quiet = false;      // leave out the lines of clean files
     bool help = false;       // --help: print the usage and scan nothing
+    // Analysts' signature databases, loaded in this order before the scan.
+    std::vector<std::string> signatureFiles;
     std::vector<std::string> paths;
 };
 

@@ -46,6 +46,7 @@ bool AssayerLibrary::Load(std::string* why) {
     releaseInfo_ = ProcAddress<PlainFunction>(m, "ReleaseInfo");
     getAnalyseHits_ = ProcAddress<HitsFunction>(m, "GetAnalyseHits");
     release_ = ProcAddress<PlainFunction>(m, "Release");
+    loadSignatures_ = ProcAddress<LoadSignaturesFunction>(m, "LoadSignatures");
     if (!init_ || !appendInfo_ || !analyseInfo_ || !getAnalyseResult_ || !releaseInfo_ ||
         !getAnalyseHits_ || !release_) {
         *why = "Assayer.dll lacks one of its exports";
@@ -57,6 +58,17 @@ bool AssayerLibrary::Load(std::string* why) {
 
 void AssayerLibrary::Init(const char* configPath) {
     init_(configPath, nullptr, nullptr);
+}
+
+int AssayerLibrary::LoadSignatures(const std::string& path, std::string* message) {
+    if (loadSignatures_ == nullptr) {
+        *message = "this Assayer.dll cannot load signature databases";
+        return -1;
+    }
+    char buffer[512] = {};
+    const int added = loadSignatures_(path.c_str(), buffer, sizeof(buffer));
+    *message = buffer;
+    return added;
 }
 
 Analysis AssayerLibrary::Analyse(const char* path, int64_t createdSeconds, int32_t size,

@@ -27,6 +27,11 @@ public:
     // Reads the scoring configuration (null: the built-in weights and threshold).
     void Init(const char* configPath);
 
+    // Appends the packer signatures of an analyst's database (an ANSI path); returns
+    // the rows added, or -1 when the file cannot be read. `message` says what was
+    // added and skipped, or why nothing was.
+    int LoadSignatures(const std::string& path, std::string* message);
+
     // Describes one file as subject 1, judges it and drops it again, so that memory
     // stays flat however many files are scanned. `size` is the file's real size; the
     // analyser reads at most its first 16 MiB from `bytes`.
@@ -38,6 +43,7 @@ private:
     using AnalyseInfoFunction = int(__cdecl*)(int);
     using PlainFunction = int(__cdecl*)();
     using HitsFunction = int(__cdecl*)(char*, int);
+    using LoadSignaturesFunction = int(__cdecl*)(const char*, char*, int);
 
     std::string Hits();
 
@@ -49,4 +55,5 @@ private:
     PlainFunction releaseInfo_ = nullptr;
     PlainFunction release_ = nullptr;
     HitsFunction getAnalyseHits_ = nullptr;
+    LoadSignaturesFunction loadSignatures_ = nullptr;  // null in a library without it
 };

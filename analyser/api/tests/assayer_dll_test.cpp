@@ -4,6 +4,7 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -239,6 +240,44 @@ TEST_F(AssayerDllTest, ReleaseInfoForgetsSubjects) {
     host_->Analyse(1);
     EXPECT_EQ(host_->Result(), 30);
     EXPECT_EQ(host_->Hits(), "A");
+}
+
+TEST_F(AssayerDllTest, LoadedSignaturesNamePackersUnderTheWindowsDirectory) {
+    host_->Init(nullptr);
+    // Entry code that no built-in row names.
+    const std::vector<uint8_t> packed =
+        Image(PeImageBuilder().EntryBytes({0xB8, 0x11, 0x22, 0x33, 0x44, 0xF7, 0xD0, 0x50, 0xC3}));
+    host_->Describe(1, "C:\\windows\\system32\\packed.exe", packed);
+    host_->Describe(2, "Z:\\elsewhere\\packed.exe", packed);
+    host_->Analyse(1);
+    const std::string before = host_->Hits();
+    const int score = host_->Result();
+    EXPECT_EQ(before.find('K'), std::string::npos) << before;
+
+    std::string message;
+    EXPECT_EQ(host_->LoadSignatures(dir_.path() + "\\absent.txt", &message), -1);
+    EXPECT_NE(message.find("absent.txt"), std::string::npos) << message;
+    host_->Analyse(1);
+    EXPECT_EQ(host_->Hits(), before);
+
+    const std::string db = dir_.WriteText(
+        "mine.txt",
+        "\xEF\xBB\xBF; an analyst's rows\r\n[Mine 1.0 -> Analyst]\r\nsignature = B8 ?? ?? ?? ?? "
+        "F7 D0\r\nep_only = true\r\n\r\n[Not here]\r\nsignature = 60 E8\r\nep_only = false\r\n");
+    EXPECT_EQ(host_->LoadSignatures(db, &message), 1);
+    EXPECT_EQ(message, "1 added; 1 skipped: 1 not entry-point only");
+    host_->Analyse(1);
+    std::string expected = before + "K";
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(host_->Hits(), expected);
+    EXPECT_EQ(host_->Result(), score + 30);
+    // Outside the Windows directory a packer alone is no hit.
+    host_->Analyse(2);
+    EXPECT_EQ(host_->Hits().find('K'), std::string::npos);
+
+    // Loading the file again adds nothing.
+    EXPECT_EQ(host_->LoadSignatures(db, &message), 0);
+    EXPECT_EQ(message, "0 added; 2 skipped: 1 not entry-point only, 1 duplicate");
 }
 
 // Committed private memory; Wine fills the page-file figure, not PrivateUsage.

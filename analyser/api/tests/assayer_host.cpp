@@ -1,5 +1,6 @@
 #include "assayer_host.h"
 
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -27,7 +28,8 @@ AssayerHost::AssayerHost() {
              Find(module_, "AnalyseInfo", &analyseInfo_) &&
              Find(module_, "GetAnalyseResult", &getAnalyseResult_) &&
              Find(module_, "ReleaseInfo", &releaseInfo_) && Find(module_, "Release", &release_) &&
-             Find(module_, "GetAnalyseHits", &getAnalyseHits_);
+             Find(module_, "GetAnalyseHits", &getAnalyseHits_) &&
+             Find(module_, "LoadSignatures", &loadSignatures_);
 }
 
 AssayerHost::~AssayerHost() {
@@ -38,6 +40,14 @@ std::string AssayerHost::Hits() {
     char buffer[64] = {};
     HitCount(buffer, sizeof(buffer));
     return buffer;
+}
+
+int AssayerHost::LoadSignatures(const std::string& path, std::string* message) {
+    char buffer[256];
+    memset(buffer, 'x', sizeof(buffer));
+    const int added = loadSignatures_(path.c_str(), buffer, sizeof(buffer));
+    *message = buffer;
+    return added;
 }
 
 void AssayerHost::Describe(int id, const std::string& path, const std::vector<uint8_t>& bytes,

@@ -14,6 +14,7 @@ public:
     using AnalyseInfoFunction = int(__cdecl*)(int);
     using PlainFunction = int(__cdecl*)();
     using HitsFunction = int(__cdecl*)(char*, int);
+    using LoadSignaturesFunction = int(__cdecl*)(const char*, char*, int);
 
     AssayerHost();
     ~AssayerHost();
@@ -34,6 +35,8 @@ public:
     int Release() { return release_(); }
     int HitCount(char* buffer, int size) { return getAnalyseHits_(buffer, size); }
     std::string Hits();
+    // LoadSignatures with a message buffer of 256 bytes.
+    int LoadSignatures(const std::string& path, std::string* message);
 
     // Path, size, bytes and (unless 0) creation time of one subject, in that order.
     void Describe(int id, const std::string& path, const std::vector<uint8_t>& bytes,
@@ -49,6 +52,7 @@ private:
     PlainFunction releaseInfo_ = nullptr;
     PlainFunction release_ = nullptr;
     HitsFunction getAnalyseHits_ = nullptr;
+    LoadSignaturesFunction loadSignatures_ = nullptr;
 };
 
 // The current time as the library's clock counts it.

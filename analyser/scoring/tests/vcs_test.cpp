@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "data_provider.h"
 #include "fake_profile.h"
 #include "stub_feature.h"
@@ -154,6 +156,24 @@ TEST_F(VcsTest, EachScoreStartsAfresh) {
     EXPECT_EQ(hits, "");
     EXPECT_TRUE(engine_.HitSet().empty());
     EXPECT_EQ(stubs_.Get(6602).analyses, 2);
+}
+
+// Score takes no memory: the nodes of the hit set are the ones made with the engine.
+TEST_F(VcsTest, HitsReuseTheEnginesOwnNodes) {
+    engine_.Load(nullptr);
+    std::vector<int> all(StubCatalogue::kCatalogueIds, StubCatalogue::kCatalogueIds + 18);
+    for (int id : all) stubs_.Get(id).result = 1;
+    Score();
+    ASSERT_EQ(engine_.HitSet().size(), 18u);
+    std::set<const int32_t*> nodes;
+    for (const int32_t& id : engine_.HitSet()) nodes.insert(&id);
+    for (size_t round = 0; round < 18; ++round) {
+        for (int id : all) stubs_.Get(id).result = 0;
+        stubs_.Fire({all[round], all[(round * 7 + 3) % 18], 6602});
+        Score();
+        EXPECT_GE(engine_.HitSet().size(), 2u);
+        for (const int32_t& id : engine_.HitSet()) EXPECT_EQ(nodes.count(&id), 1u) << id;
+    }
 }
 
 TEST_F(VcsTest, AutoRunIsWorthNothingWithoutARow) {

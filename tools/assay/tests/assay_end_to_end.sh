@@ -3,8 +3,8 @@
 #   assay_end_to_end.sh WINE_RUN ASSAY_EXE SAMPLES_DIR WORK_DIR
 # Usage errors, an unreadable path, the demonstration samples with and without a
 # configuration, JSON lines, a file past the analyser's 16 MiB, a file under the
-# Windows directory (its creation time matters there), and two runs over a fixed
-# sample of Wine's own PE files that must agree.
+# Windows directory (its creation time matters there), analysts' signature databases,
+# and two runs over a fixed sample of Wine's own PE files that must agree.
 set -u
 export LC_ALL=C  # one file order, whatever the caller's locale
 wine_run=$1 assay=$2 samples=$3 work=$4
@@ -151,6 +151,47 @@ f = json.loads(open(sys.argv[1]).readline())
 for letter in "ADGI":  # number prefix, in Windows dir, double extension, recent
     assert letter in f["hits"], f
 PYEOF
+fi
+
+# --- analysts' signature databases: one that cannot be read is a usage error; a row
+# written from a sample's entry code makes a packer hit (K) under the Windows directory
+run --signatures "$(win "$work/no-such-db.txt")" "$(win "$samples/textpad.exe")"
+[ $status -eq 2 ] || fail "missing signature database: exit $status, want 2"
+grep -q 'cannot open .*no-such-db\.txt' "$work/err" || fail "missing database: $(cat "$work/err")"
+[ -s "$work/out.txt" ] && fail "missing signature database: something was scanned"
+if [ -d "$prefix_windows" ]; then
+    "$py" - "$samples/textpad.exe" "$work/mine.txt" <<'PYEOF' || fail "database from textpad.exe"
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+at = pe.get_offset_from_rva(pe.OPTIONAL_HEADER.AddressOfEntryPoint)
+code = open(sys.argv[1], "rb").read()[at:at + 6]
+signature = " ".join("??" if i == 2 else "%02X" % b for i, b in enumerate(code))
+with open(sys.argv[2], "w", newline="\r\n") as db:
+    db.write("; mine\n[Textpad Packer 1.0 -> e2e]\nsignature = %s\nep_only = true\n" % signature)
+PYEOF
+    mkdir -p "$prefix_windows/assay-sig"
+    cp "$samples/textpad.exe" "$prefix_windows/assay-sig/textpad.exe"
+    run --json 'C:\windows\assay-sig\textpad.exe'
+    cp "$work/out.txt" "$work/without.txt"
+    run --json --signatures "$(win "$work/mine.txt")" 'C:\windows\assay-sig\textpad.exe' \
+        "$(win "$samples/textpad.exe")"
+    rm -rf "$prefix_windows/assay-sig"
+    tr -d '\r' <"$work/err" | grep -q '^assay: signatures from .*mine\.txt: 1 added; 0 skipped$' \
+        || fail "signature database message: $(cat "$work/err")"
+    "$py" - "$work/without.txt" "$work/out.txt" <<'PYEOF' || fail "packer hit from a loaded database"
+import json, sys
+without = json.loads(open(sys.argv[1]).readline())
+inside, outside = [json.loads(l) for l in open(sys.argv[2]) if l.strip()][:2]
+assert "K" not in without["hits"], without
+assert "K" in inside["hits"] and inside["score"] == without["score"] + 30, (without, inside)
+assert "K" not in outside["hits"], outside
+PYEOF
+fi
+if [ -f /usr/share/pev/userdb.txt ]; then
+    run --signatures 'Z:\usr\share\pev\userdb.txt' "$(win "$samples/textpad.exe")"
+    [ $status -eq 0 ] || fail "pev's database: exit $status"
+    tr -d '\r' <"$work/err" | grep -Eq '^assay: signatures from .*userdb\.txt: [0-9]{4,} added; [0-9]+ skipped' \
+        || fail "pev's database: $(cat "$work/err")"
 fi
 
 # --- Wine's own PE files: 40 chosen by name, scanned twice, the same answers

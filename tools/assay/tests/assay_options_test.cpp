@@ -28,6 +28,17 @@ TEST(AssayOptions, ConfigWithEqualsSign) {
     EXPECT_FALSE(options.json);
 }
 
+TEST(AssayOptions, SignatureFilesInTheOrderGiven) {
+    AssayOptions options;
+    std::string error;
+    ASSERT_TRUE(
+        Parse({"--signatures", "a.txt", "f", "--signatures=b c.txt", "--signatures", "a.txt"},
+              &options, &error))
+        << error;
+    EXPECT_EQ(options.signatureFiles, (std::vector<std::string>{"a.txt", "b c.txt", "a.txt"}));
+    EXPECT_EQ(options.paths, std::vector<std::string>{"f"});
+}
+
 TEST(AssayOptions, DoubleDashMakesEverythingAPath) {
     AssayOptions options;
     std::string error;
@@ -47,6 +58,8 @@ TEST(AssayOptions, UsageErrorsSayWhy) {
         {"--config=", "f"},                       // empty config
         {"--config", "a", "--config", "b", "f"},  // config twice
         {"f", ""},                                // an empty path
+        {"f", "--signatures"},                    // signatures without a file
+        {"--signatures=", "f"},                   // an empty signature file
     };
     for (const auto& args : bad) {
         AssayOptions options;
@@ -62,6 +75,7 @@ TEST(AssayOptions, HelpNeedsNoPath) {
     ASSERT_TRUE(Parse({"--help"}, &options, &error));
     EXPECT_TRUE(options.help);
     EXPECT_NE(std::string(AssayUsage()).find("--config FILE"), std::string::npos);
+    EXPECT_NE(std::string(AssayUsage()).find("--signatures FILE"), std::string::npos);
 }
 
 TEST(AssayOptions, ParsingStartsFresh) {
