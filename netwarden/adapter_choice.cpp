@@ -42,8 +42,10 @@ std::vector<AdapterChange> ChooseAdapterChanges(const std::vector<DeviceFacts>& 
     } else if (mode == 1) {
         size_t lowest = devices.size();
         for (size_t i = 0; i < devices.size(); ++i) {
-            if (!IsNetClass(devices[i]) || devices[i].devInst >= kMaxSingleAdapterInstance) continue;
-            if (lowest == devices.size() || devices[i].devInst < devices[lowest].devInst) lowest = i;
+            if (!IsNetClass(devices[i]) || devices[i].devInst >= kMaxSingleAdapterInstance)
+                continue;
+            if (lowest == devices.size() || devices[i].devInst < devices[lowest].devInst)
+                lowest = i;
         }
         if (lowest != devices.size()) changes.push_back(AdapterChange{lowest, false});
     }

@@ -13,9 +13,9 @@ constexpr uint32_t kAdapterUpStatus = 0x0180200A;
 constexpr uint32_t kMaxSingleAdapterInstance = 10000;
 
 struct DeviceFacts {
-    std::string classGuid;      // the class identifier in its braced upper-case text form
+    std::string classGuid;  // the class identifier in its braced upper-case text form
     bool classValueRead = false;
-    std::string classValue;     // "Class" of the device's class key, when it could be read
+    std::string classValue;  // "Class" of the device's class key, when it could be read
     bool statusRead = false;
     uint32_t status = 0;
     uint32_t problem = 0;

@@ -13,7 +13,8 @@ namespace {
 
 // Every device present on the machine, of all classes, in index order.
 struct DeviceSet {
-    UniqueDevInfo set{SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT)};
+    UniqueDevInfo set{
+        SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT)};
     std::vector<SP_DEVINFO_DATA> devices;
     std::vector<DeviceFacts> facts;
 };
@@ -26,8 +27,8 @@ bool ReadClassValue(const GUID& classGuid, std::string* value) {
     char buffer[50] = {};
     DWORD size = sizeof buffer;
     DWORD type = 0;
-    if (RegQueryValueExA(key.get(), "Class", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExA(key.get(), "Class", nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS)
         return false;
     value->assign(buffer, strnlen(buffer, size < sizeof buffer ? size : sizeof buffer));
     return true;

@@ -17,7 +17,8 @@ bool EndsWithDllExtension(const std::string& name) {
 
 std::string ConfigurationPathFor(const std::string& libraryPath) {
     const size_t slash = libraryPath.find_last_of("\\/");
-    const std::string name = slash == std::string::npos ? libraryPath : libraryPath.substr(slash + 1);
+    const std::string name =
+        slash == std::string::npos ? libraryPath : libraryPath.substr(slash + 1);
     if (EndsWithDllExtension(name)) return libraryPath.substr(0, libraryPath.size() - 4) + ".cfg";
     return libraryPath + ".cfg";
 }

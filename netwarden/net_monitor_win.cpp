@@ -18,9 +18,9 @@ constexpr DWORD kParkTimeoutMs = 10000;
 
 std::string LibraryPath() {
     HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&LibraryPath), &module))
+    if (!GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(&LibraryPath), &module))
         return "";
     std::string path(MAX_PATH, '\0');
     for (;;) {
@@ -39,8 +39,9 @@ class CNetMonitor::DriverPort final : public IRuleDriver {
 public:
     explicit DriverPort(CNetMonitor* monitor) : monitor_(monitor) {}
     bool AddBatch(const DriverRule* rules, size_t count, int32_t* answer) override {
-        return monitor_->Control(kAddRulesCode, rules, static_cast<DWORD>(count * sizeof(DriverRule)),
-                                 answer, sizeof *answer);
+        return monitor_->Control(kAddRulesCode, rules,
+                                 static_cast<DWORD>(count * sizeof(DriverRule)), answer,
+                                 sizeof *answer);
     }
     bool Delete(int32_t ruleId) override {
         int32_t unused = 0;
@@ -115,7 +116,8 @@ bool CNetMonitor::InitializeOnce() {
     if (!InstallAndStartDriverService()) return false;
     device_ = OpenDriverDevice();
     if (!device_) return false;
-    SetPolicy(static_cast<int32_t>(GetPrivateProfileIntA(kSection, "Policy", 1, configPath_.c_str())));
+    SetPolicy(
+        static_cast<int32_t>(GetPrivateProfileIntA(kSection, "Policy", 1, configPath_.c_str())));
     if (!LoadRules()) return false;
 
     firstAddresses_ = LocalAddresses();

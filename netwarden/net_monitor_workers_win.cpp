@@ -56,7 +56,8 @@ void CNetMonitor::AddressLoop() {
         if (!texts.empty()) {
             const AddressBlock block = BuildAddressBlock(texts);
             // A driver that refuses the addresses is not told again.
-            if (!Control(kSetAddressesCode, block.data(), static_cast<DWORD>(block.size()), nullptr, 0))
+            if (!Control(kSetAddressesCode, block.data(), static_cast<DWORD>(block.size()), nullptr,
+                         0))
                 return;
         }
         if (WaitForSingleObject(stopEvent_.get(), kAddressPeriodMs) != WAIT_TIMEOUT) return;

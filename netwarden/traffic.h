@@ -8,14 +8,14 @@
 // As the driver writes it. Bytes 4-15 and 24-27 form the merge key, bytes 20-23 are the
 // amount that is summed, bytes 0-3 and 16-19 ride along from the first entry of a key.
 struct TrafficEntry {
-    uint32_t carried0;  // 0-3, not part of the key
-    uint32_t keyA;      // 4-7
-    uint32_t keyB;      // 8-11
-    uint16_t keyC;      // 12-13
-    uint16_t keyD;      // 14-15
-    uint32_t carried16; // 16-19, not part of the key
-    uint32_t amount;    // 20-23
-    uint32_t keyE;      // 24-27
+    uint32_t carried0;   // 0-3, not part of the key
+    uint32_t keyA;       // 4-7
+    uint32_t keyB;       // 8-11
+    uint16_t keyC;       // 12-13
+    uint16_t keyD;       // 14-15
+    uint32_t carried16;  // 16-19, not part of the key
+    uint32_t amount;     // 20-23
+    uint32_t keyE;       // 24-27
 };
 
 static_assert(sizeof(TrafficEntry) == 28, "TrafficEntry is 28 bytes");

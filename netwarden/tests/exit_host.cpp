@@ -6,7 +6,8 @@ int main(int argc, char** argv) {
     HMODULE library = LoadLibraryA(argv[1]);
     if (library == nullptr) return 3;
     using Factory = int(__cdecl*)(void**, void*);
-    auto factory = reinterpret_cast<Factory>(reinterpret_cast<void*>(GetProcAddress(library, "GetKavroComponentPtr")));
+    auto factory = reinterpret_cast<Factory>(
+        reinterpret_cast<void*>(GetProcAddress(library, "GetKavroComponentPtr")));
     void* object = nullptr;
     if (factory == nullptr || factory(&object, nullptr) != 1) return 4;
     using Initialize = bool(__thiscall*)(void*);

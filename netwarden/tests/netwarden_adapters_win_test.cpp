@@ -13,7 +13,8 @@
 
 namespace {
 
-const GUID kNetClass = {0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kNetClass = {
+    0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 constexpr char kClassKey[] =
     "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
 
@@ -26,18 +27,21 @@ public:
                             &key, &disposition) != ERROR_SUCCESS)
             return;
         createdClassKey_ = disposition == REG_CREATED_NEW_KEY;
-        if (createdClassKey_) RegSetValueExA(key, "Class", 0, REG_SZ, reinterpret_cast<const BYTE*>("Net"), 4);
+        if (createdClassKey_)
+            RegSetValueExA(key, "Class", 0, REG_SZ, reinterpret_cast<const BYTE*>("Net"), 4);
         RegCloseKey(key);
 
         set_ = SetupDiCreateDeviceInfoList(&kNetClass, nullptr);
         device_.cbSize = sizeof device_;
         if (set_ == INVALID_HANDLE_VALUE ||
-            !SetupDiCreateDeviceInfoA(set_, "NET", &kNetClass, nullptr, nullptr, DICD_GENERATE_ID, &device_) ||
+            !SetupDiCreateDeviceInfoA(set_, "NET", &kNetClass, nullptr, nullptr, DICD_GENERATE_ID,
+                                      &device_) ||
             !SetupDiRegisterDeviceInfo(set_, &device_, 0, nullptr, nullptr, nullptr))
             return;
         registered_ = true;
         char id[MAX_DEVICE_ID_LEN] = {};
-        ok_ = SetupDiGetDeviceInstanceIdA(set_, &device_, id, sizeof id, nullptr) && FindPresent(id);
+        ok_ =
+            SetupDiGetDeviceInstanceIdA(set_, &device_, id, sizeof id, nullptr) && FindPresent(id);
     }
     ~TestNetDevice() {
         if (registered_) SetupDiRemoveDevice(set_, &device_);
@@ -53,14 +57,16 @@ public:
 private:
     // The device as the library sees it: among all present devices.
     bool FindPresent(const std::string& id) {
-        HDEVINFO all = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+        HDEVINFO all =
+            SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
         if (all == INVALID_HANDLE_VALUE) return false;
         SP_DEVINFO_DATA data = {};
         data.cbSize = sizeof data;
         bool found = false;
         for (DWORD i = 0; !found && SetupDiEnumDeviceInfo(all, i, &data); ++i) {
             char other[MAX_DEVICE_ID_LEN] = {};
-            found = SetupDiGetDeviceInstanceIdA(all, &data, other, sizeof other, nullptr) && id == other;
+            found = SetupDiGetDeviceInstanceIdA(all, &data, other, sizeof other, nullptr) &&
+                    id == other;
             if (found) devInst_ = data.DevInst;
         }
         SetupDiDestroyDeviceInfoList(all);

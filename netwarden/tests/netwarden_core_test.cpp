@@ -26,13 +26,15 @@ TEST(AddressBlock, FirstSixteenAddressesInNetworkOrderRestZero) {
     for (size_t i = 8; i < two.size(); ++i) EXPECT_EQ(0, two[i]) << i;
 
     uint8_t bytes[4];
-    for (const char* bad : {"", "1.2.3", "1.2.3.4.", "1.2.3.256", "1..2.3", "1.2.3.4x", "1234.1.1.1"})
+    for (const char* bad :
+         {"", "1.2.3", "1.2.3.4.", "1.2.3.256", "1..2.3", "1.2.3.4x", "1234.1.1.1"})
         EXPECT_FALSE(ParseDottedAddress(bad, bytes)) << bad;
     const AddressBlock skipped = BuildAddressBlock({"1.2.3", "9.8.7.6"});
     EXPECT_EQ(9, skipped[0]);
 }
 
-DeviceFacts Adapter(uint32_t devInst, uint32_t status = kAdapterUpStatus, const char* classValue = "Net") {
+DeviceFacts Adapter(uint32_t devInst, uint32_t status = kAdapterUpStatus,
+                    const char* classValue = "Net") {
     DeviceFacts facts;
     facts.classGuid = kNetClassGuid;
     facts.classValueRead = classValue != nullptr;
@@ -73,8 +75,8 @@ TEST(AdapterChoice, UpMeansANetworkAdapterWithExactlyTheStartedStatus) {
 
 TEST(AdapterChoice, ModesPickTheirAdapters) {
     const std::vector<DeviceFacts> devices = {
-        OtherDevice(5), Adapter(10000), Adapter(42), Adapter(7, 0, "net"), Adapter(9, 0, nullptr),
-        Adapter(60)};
+        OtherDevice(5),       Adapter(10000),         Adapter(42),
+        Adapter(7, 0, "net"), Adapter(9, 0, nullptr), Adapter(60)};
     struct Case {
         const char* what;
         std::vector<DeviceFacts> devices;
@@ -123,7 +125,8 @@ TEST(ConfigurationPath, ReplacesTheLibraryExtensionOnly) {
         {"NetWarden.dll", "NetWarden.cfg"},
         {"dll", "dll.cfg"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.configuration, ConfigurationPathFor(c.library)) << c.library;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.configuration, ConfigurationPathFor(c.library)) << c.library;
 }
 
 }  // namespace

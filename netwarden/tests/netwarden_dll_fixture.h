@@ -37,12 +37,13 @@ inline std::vector<FirewallRule> Rules(int32_t first, int32_t count) {
     return rules;
 }
 
-inline std::vector<uint8_t> DefaultFile(const std::string& title, const std::vector<FirewallRule>& rules,
-                                        uint32_t count) {
+inline std::vector<uint8_t> DefaultFile(const std::string& title,
+                                        const std::vector<FirewallRule>& rules, uint32_t count) {
     std::vector<uint8_t> bytes(64 + rules.size() * sizeof(FirewallRule), 0);
     std::memcpy(bytes.data(), &count, 4);
     std::memcpy(bytes.data() + 4, title.data(), std::min<size_t>(title.size(), 60));
-    if (!rules.empty()) std::memcpy(bytes.data() + 64, rules.data(), rules.size() * sizeof(FirewallRule));
+    if (!rules.empty())
+        std::memcpy(bytes.data() + 64, rules.data(), rules.size() * sizeof(FirewallRule));
     return bytes;
 }
 
@@ -64,7 +65,7 @@ inline std::vector<int32_t> DriverIds(const kavrofw::Probe& probe) {
 
 // Polls the double's state until `holds` is true; false after `timeoutMs`.
 template <class Predicate>
-bool WaitForDriver(const kavrofw::Probe& probe, Predicate holds, DWORD timeoutMs = 5000) {
+bool WaitForDriver(const kavrofw::Probe& probe, Predicate holds, DWORD timeoutMs = 10000) {
     const DWORD start = GetTickCount();
     while (!holds(probe.State())) {
         if (GetTickCount() - start > timeoutMs) return false;
@@ -81,7 +82,8 @@ class NetWardenDllTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(scratch_.path().empty());
-        ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\NetWarden.dll").c_str(), Library().c_str(), FALSE))
+        ASSERT_TRUE(
+            CopyFileA((ProgramFolder() + "\\NetWarden.dll").c_str(), Library().c_str(), FALSE))
             << GetLastError();
         ASSERT_TRUE(CreateDirectoryA(CfgData().c_str(), nullptr));
         WriteConfig(1);
@@ -94,10 +96,13 @@ protected:
     std::string DefaultRules() const { return CfgData() + "\\a_Rules.dat"; }
     std::string UserRules() const { return CfgData() + "\\u_Rules.dat"; }
     void WriteConfig(int policy) {
-        WritePrivateProfileStringA("NetWarden", "Policy", std::to_string(policy).c_str(), Config().c_str());
+        WritePrivateProfileStringA("NetWarden", "Policy", std::to_string(policy).c_str(),
+                                   Config().c_str());
         WritePrivateProfileStringA("NetWarden", "CfgData", CfgData().c_str(), Config().c_str());
     }
-    int ConfiguredPolicy() { return GetPrivateProfileIntA("NetWarden", "Policy", -1, Config().c_str()); }
+    int ConfiguredPolicy() {
+        return GetPrivateProfileIntA("NetWarden", "Policy", -1, Config().c_str());
+    }
 
     // Loads the library with `sink` registered and initialises it.
     std::unique_ptr<NetWardenHost> Start(RecordingSink* sink) {

@@ -68,8 +68,9 @@ TEST_F(NetWardenDllTest, ListOperationsMirrorTheDriverOnBothLists) {
         sink.ClearRules();
         host->EnumRules(selector);
         const std::vector<FirewallRule> rules = sink.Rules();
-        const auto found = std::find_if(rules.begin(), rules.end(),
-                                        [&](const FirewallRule& r) { return r.ruleId == base + 3; });
+        const auto found = std::find_if(rules.begin(), rules.end(), [&](const FirewallRule& r) {
+            return r.ruleId == base + 3;
+        });
         ASSERT_NE(rules.end(), found);
         EXPECT_STREQ("changed", found->text);
         EXPECT_FALSE(host->UpdateRule(nullptr, selector));
@@ -133,14 +134,18 @@ TEST_F(NetWardenDllTest, FailedSavesLeaveTheOldFileAndReportFailure) {
     EXPECT_EQ(old, ReadBytes(UserRules()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(temporary.c_str()));
 
-    // Every write fails: the temporary file leads to a full device.
-    const std::string unixTemporary = ScratchDir::UnixPath(temporary);
-    ASSERT_TRUE(RunUnix("/bin/ln -s /dev/full " + unixTemporary, LinkPresent, temporary));
+    // Every write fails: the temporary file leads to a full device. Win32 cannot remove
+    // that link; /bin/rm can, on every way out of the test.
+    struct Link {
+        std::string path;
+        ~Link() { RunUnix("/bin/rm -f " + ScratchDir::UnixPath(path), LinkGone, path); }
+    } link{temporary};
+    ASSERT_TRUE(
+        RunUnix("/bin/ln -s /dev/full " + ScratchDir::UnixPath(temporary), LinkPresent, temporary));
     EXPECT_EQ(0, host->SaveUserRules());
     const RuleList list = {Rule(1)};
     EXPECT_EQ(0, host->SaveRules(UserRules().c_str(), &list));
     EXPECT_EQ(old, ReadBytes(UserRules()));
-    EXPECT_TRUE(RunUnix("/bin/rm -f " + unixTemporary, LinkGone, temporary));
 }
 
 TrafficEntry Entry(uint32_t key, uint32_t amount, uint32_t carried = 0) {
@@ -167,11 +172,12 @@ TEST_F(NetWardenDllTest, TrafficIsMergedPerPollAndOnlyWhatTheDriverWroteIsRead) 
     // Reporting held entries makes the next buffer big enough for a whole queue.
     ASSERT_TRUE(probe.Steer(KAVROFW_REPORT_HELD, 16));
     const int polls = TrafficPolls(probe.State());
-    ASSERT_TRUE(WaitForDriver(probe, [polls](const KavroFwState& s) { return TrafficPolls(s) > polls; }));
+    ASSERT_TRUE(
+        WaitForDriver(probe, [polls](const KavroFwState& s) { return TrafficPolls(s) > polls; }));
 
     const TrafficEntry entries[] = {Entry(7, 100, 1), Entry(8, 7), Entry(7, 50, 2), Entry(7, 1, 3)};
     ASSERT_TRUE(probe.Request(KAVROFW_QUEUE_TRAFFIC, entries, sizeof entries));
-    ASSERT_TRUE(sink.WaitForTraffic(2, 5000));
+    ASSERT_TRUE(sink.WaitForTraffic(2, 10000));
     std::vector<TrafficRecord> records = sink.Traffic();
     ASSERT_EQ(2u, records.size());
     EXPECT_EQ(0, std::memcmp(&entries[0], &records[0].first, sizeof entries[0]));
@@ -185,13 +191,14 @@ TEST_F(NetWardenDllTest, TrafficIsMergedPerPollAndOnlyWhatTheDriverWroteIsRead) 
     ASSERT_TRUE(probe.Steer(KAVROFW_CLAIM_COUNT, 1000));
     const TrafficEntry lone = Entry(9, 5);
     ASSERT_TRUE(probe.Request(KAVROFW_QUEUE_TRAFFIC, &lone, sizeof lone));
-    ASSERT_TRUE(sink.WaitForTraffic(3, 5000));
+    ASSERT_TRUE(sink.WaitForTraffic(3, 10000));
     // A held count far past any buffer: polling goes on with a bounded one.
     ASSERT_TRUE(probe.Steer(KAVROFW_REPORT_HELD, 0x7FFFFFFF));
     const int later = TrafficPolls(probe.State());
-    ASSERT_TRUE(WaitForDriver(probe, [later](const KavroFwState& s) { return TrafficPolls(s) >= later + 2; }));
+    ASSERT_TRUE(WaitForDriver(
+        probe, [later](const KavroFwState& s) { return TrafficPolls(s) >= later + 2; }));
     ASSERT_TRUE(probe.Request(KAVROFW_QUEUE_TRAFFIC, &lone, sizeof lone));
-    ASSERT_TRUE(sink.WaitForTraffic(4, 5000));
+    ASSERT_TRUE(sink.WaitForTraffic(4, 10000));
     records = sink.Traffic();
     ASSERT_EQ(4u, records.size());
     EXPECT_EQ(9u, records[2].first.keyB);
@@ -240,10 +247,11 @@ TEST_F(NetWardenDllTest, UnloadEndsTheWorkersDisablesTheDriverAndClosesIt) {
     ASSERT_TRUE(probe.Steer(KAVROFW_REPORT_HELD, 4));
     const TrafficEntry entry = Entry(1, 1);
     ASSERT_TRUE(probe.Request(KAVROFW_QUEUE_TRAFFIC, &entry, sizeof entry));
-    ASSERT_TRUE(sink.WaitForTraffic(1, 5000)) << "the traffic thread runs";
+    ASSERT_TRUE(sink.WaitForTraffic(1, 10000)) << "the traffic thread runs";
     // The address thread has told the driver and waits out its period.
     if (OwnAddressBlock() != std::vector<uint8_t>(64, 0)) {
-        ASSERT_TRUE(WaitForDriver(probe, [](const KavroFwState& s) { return s.addressBlocks >= 1; }));
+        ASSERT_TRUE(
+            WaitForDriver(probe, [](const KavroFwState& s) { return s.addressBlocks >= 1; }));
     }
 
     EXPECT_LT(host->Unload(), 5000u);

@@ -24,7 +24,8 @@ TEST_F(NetWardenDllTest, ExportServesOneObjectUnderItsExactName) {
     EXPECT_EQ(0, std::memcmp(buffer, kName, 32));
     EXPECT_EQ(std::string(8, '\0'), std::string(buffer + 32, 8));
     EXPECT_EQ(host.object(), (host.Slot<void*>(1, kName, 0)));
-    for (const char* other : {"kavro net monitor component 1.0", "KAVRO NET MONITOR", "KAVRO NET MONITOR COMPONENT 1.0 ", ""})
+    for (const char* other : {"kavro net monitor component 1.0", "KAVRO NET MONITOR",
+                              "KAVRO NET MONITOR COMPONENT 1.0 ", ""})
         EXPECT_EQ(nullptr, (host.Slot<void*>(1, other, 0))) << other;
     EXPECT_EQ(nullptr, (host.Slot<void*>(1, static_cast<const char*>(nullptr), 0)));
     // Slot 2 stands for the destructor: it returns the object and leaves it whole.
@@ -42,9 +43,9 @@ TEST_F(NetWardenDllTest, ExportServesOneObjectUnderItsExactName) {
     EXPECT_EQ(0, host.SaveUserRules()) << "no user rule file is known yet";
 }
 
-TEST_F(NetWardenDllTest, InitializeReplacesAStaleRunningServiceOnce) {
-    ASSERT_TRUE(kavrofw::CreateDriverService(kavrofw::kService,
-                                             kavrofw::DriversFolder() + "\\" + kavrofw::kDriverFile));
+TEST_F(NetWardenDllTest, InitializeReplacesAStaleRunningServiceOnceThenSwitchesTheDriver) {
+    ASSERT_TRUE(kavrofw::CreateDriverService(
+        kavrofw::kService, kavrofw::DriversFolder() + "\\" + kavrofw::kDriverFile));
     ASSERT_TRUE(kavrofw::StartDriverService(kavrofw::kService));
     {
         kavrofw::Probe stale;
@@ -61,8 +62,16 @@ TEST_F(NetWardenDllTest, InitializeReplacesAStaleRunningServiceOnce) {
     ASSERT_TRUE(probe.open());
     const KavroFwState first = probe.State();
     EXPECT_EQ(3, first.policy);
-    EXPECT_EQ(std::vector<int32_t>({1, 2}), DriverIds(probe)) << "a fresh driver with the default rules";
+    EXPECT_EQ(std::vector<int32_t>({1, 2}), DriverIds(probe))
+        << "a fresh driver with the default rules";
     EXPECT_EQ(2, first.handlesOpen) << "the library's and the probe's";
+
+    EXPECT_TRUE(host->EnableDriver());
+    EXPECT_EQ(1, probe.State().enabled);
+    ASSERT_TRUE(probe.Refuse(0x830020CCu, 1));
+    EXPECT_FALSE(host->EnableDriver());
+    EXPECT_TRUE(host->DisableDriver());
+    EXPECT_EQ(0, probe.State().enabled);
 
     EXPECT_TRUE(host->Initialize());
     const KavroFwState second = probe.State();
@@ -156,8 +165,9 @@ TEST_F(NetWardenDllTest, PolicyComesFromTheConfigurationAndGatesTrafficPolling) 
     EXPECT_EQ(4, ConfiguredPolicy()) << "written before the driver answered";
     EXPECT_EQ(2, probe.State().policy);
     const int polls = TrafficPolls(probe.State());
-    EXPECT_TRUE(WaitForDriver(probe, [polls](const KavroFwState& s) { return TrafficPolls(s) > polls; }))
-        << "the refused policy did not stop polling";
+    EXPECT_TRUE(WaitForDriver(probe, [polls](const KavroFwState& s) {
+        return TrafficPolls(s) > polls;
+    })) << "the refused policy did not stop polling";
 }
 
 TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
@@ -177,14 +187,17 @@ TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
     } cases[] = {
         {"default file", true, {}, false, true, {1, 2}},
         {"user file, ids 7 and 7", true, EncodeUserRules(sevens), false, true, {1, 2}},
-        {"user file whose count lies", true,
+        {"user file whose count lies",
+         true,
          [] {
              std::vector<uint8_t> bytes = EncodeUserRules({Rule(3)});
              bytes[3] = 0x80;  // 2^31 + 1 records claimed
              bytes.resize(bytes.size() + 60);
              return bytes;
          }(),
-         false, true, {1}},
+         false,
+         true,
+         {1}},
         {"user file that cannot be opened", true, EncodeUserRules(sevens), true, true, {}},
         {"user file without the default file", false, EncodeUserRules(sevens), false, false, {}},
     };
@@ -222,7 +235,8 @@ TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
             EXPECT_EQ(1, listed[0].state);
             const std::vector<kavrofw::RuleBytes> sent = probe.Rules();
             EXPECT_EQ(0, std::memcmp(sent[0].data() + 16, loopback, 4));
-            EXPECT_EQ(std::vector<uint8_t>(4, 0xFF), std::vector<uint8_t>(sent[0].data() + 12, sent[0].data() + 16))
+            EXPECT_EQ(std::vector<uint8_t>(4, 0xFF),
+                      std::vector<uint8_t>(sent[0].data() + 12, sent[0].data() + 16))
                 << "mask 0 is sent as 0xFFFFFFFF";
             EXPECT_EQ(0x00, sent[0][20]) << "mask B 0xFFFFFF00 is sent unchanged";
             EXPECT_EQ(0xFF, sent[0][23]);

@@ -1,6 +1,5 @@
 #include "netwarden_host_win.h"
 
-
 namespace {
 
 void RemoveTree(const std::string& path) {
@@ -26,8 +25,9 @@ void RemoveTree(const std::string& path) {
 ScratchDir::ScratchDir() {
     CreateDirectoryA("Z:\\tmp\\netwarden", nullptr);
     for (unsigned attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
-        const std::string candidate = "Z:\\tmp\\netwarden\\nw" + std::to_string(GetCurrentProcessId()) +
-                                      "_" + std::to_string(attempt);
+        const std::string candidate = "Z:\\tmp\\netwarden\\nw" +
+                                      std::to_string(GetCurrentProcessId()) + "_" +
+                                      std::to_string(attempt);
         if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
     }
 }
@@ -48,7 +48,8 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const BOOL ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
 }
@@ -73,7 +74,8 @@ std::string ProgramFolder() {
     return folder.substr(0, folder.rfind('\\'));
 }
 
-bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&), const std::string& path) {
+bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&),
+             const std::string& path) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -83,7 +85,7 @@ bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&), c
         return false;
     if (process.hProcess != nullptr) CloseHandle(process.hProcess);
     if (process.hThread != nullptr) CloseHandle(process.hThread);
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         if (done(path)) return true;
         Sleep(10);
     }
@@ -91,9 +93,10 @@ bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&), c
 }
 
 RecordingSink::RecordingSink() : trafficArrived_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
-    static const void* const table[] = {reinterpret_cast<const void*>(&RecordingSink::OnRuleSetTitle),
-                                        reinterpret_cast<const void*>(&RecordingSink::OnTraffic),
-                                        reinterpret_cast<const void*>(&RecordingSink::OnRule)};
+    static const void* const table[] = {
+        reinterpret_cast<const void*>(&RecordingSink::OnRuleSetTitle),
+        reinterpret_cast<const void*>(&RecordingSink::OnTraffic),
+        reinterpret_cast<const void*>(&RecordingSink::OnRule)};
     vtable_ = table;
 }
 
@@ -158,7 +161,8 @@ bool RecordingSink::WaitForTraffic(size_t n, DWORD timeoutMs) {
 NetWardenHost::NetWardenHost(const std::string& library, IKavroComponentManager* registry) {
     module_ = LoadLibraryA(library.c_str());
     if (module_ == nullptr) return;
-    factory_ = reinterpret_cast<Factory>(reinterpret_cast<void*>(GetProcAddress(module_, "GetKavroComponentPtr")));
+    factory_ = reinterpret_cast<Factory>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "GetKavroComponentPtr")));
     if (factory_ != nullptr) Serve(registry);
 }
 

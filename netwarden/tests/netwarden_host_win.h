@@ -37,7 +37,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ProgramFolder();
 // Runs a Unix program (Wine starts ELF files directly) and waits, bounded, until
 // `done()` holds; Wine gives no waitable handle for such a process.
-bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&), const std::string& path);
+bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&),
+             const std::string& path);
 
 // Records what the library hands to its sinks.
 class RecordingSink {

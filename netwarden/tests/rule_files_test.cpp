@@ -80,7 +80,8 @@ TEST(RuleFiles, TitleStopsAtNulOrAfterSixtyCharacters) {
     std::vector<uint8_t> full = RuleFile(kDefaultHeaderBytes, 0, {}, 0, sixty);
     full.push_back('X');  // the first record's first byte directly follows
     EXPECT_EQ(sixty, DefaultRuleTitle(full.data(), full.size()));
-    const std::vector<uint8_t> shorter = RuleFile(kDefaultHeaderBytes, 0, {}, 0, std::string("Office\0junk", 11));
+    const std::vector<uint8_t> shorter =
+        RuleFile(kDefaultHeaderBytes, 0, {}, 0, std::string("Office\0junk", 11));
     EXPECT_EQ("Office", DefaultRuleTitle(shorter.data(), shorter.size()));
 }
 
@@ -90,7 +91,7 @@ TEST(RuleFiles, UserRecordsReplaceLoadedIdsOrAreRenumbered) {
         std::vector<int32_t> loadedIds;
         std::vector<char> loadedFrom;  // which record (by its text) each loaded rule is
     } cases[] = {
-        {{1, 1}, {1}, {'b'}},     // the second record replaces the first
+        {{1, 1}, {1}, {'b'}},  // the second record replaces the first
         {{7, 7}, {1, 2}, {'a', 'b'}},
         {{3, 1, 2}, {1, 2}, {'b', 'c'}},  // 3 -> 1; then 1 replaces it; 2 -> 2
         {{1, 2, 1}, {1, 2}, {'c', 'b'}},  // the third record takes the first one's place
@@ -101,7 +102,8 @@ TEST(RuleFiles, UserRecordsReplaceLoadedIdsOrAreRenumbered) {
             const char text[2] = {static_cast<char>('a' + i), 0};
             records.push_back(Rule(c.ids[i], text));
         }
-        const std::vector<uint8_t> file = RuleFile(kUserHeaderBytes, static_cast<uint32_t>(records.size()), records);
+        const std::vector<uint8_t> file =
+            RuleFile(kUserHeaderBytes, static_cast<uint32_t>(records.size()), records);
         int32_t nextId = 1;
         const RuleList rules = LoadUserRules(file.data(), file.size(), &nextId);
         ASSERT_EQ(c.loadedIds.size(), rules.size());
@@ -116,9 +118,9 @@ TEST(RuleFiles, UserRecordsReplaceLoadedIdsOrAreRenumbered) {
 TEST(RuleFiles, DefaultRulesAreNumberedMarkedAndTidied) {
     FirewallRule unterminated = Rule(40, "", 0x40 | 0x3);
     std::memset(unterminated.text, 'u', sizeof unterminated.text);
-    const std::vector<FirewallRule> records = {
-        Rule(70, "  \t Web browsing", 0x40), Rule(71, "Mail", 0x01), unterminated,
-        Rule(72, " \t ")};
+    const std::vector<FirewallRule> records = {Rule(70, "  \t Web browsing", 0x40),
+                                               Rule(71, "Mail", 0x01), unterminated,
+                                               Rule(72, " \t ")};
     const std::vector<uint8_t> file = RuleFile(kDefaultHeaderBytes, 4, records, 0, "Home");
     int32_t nextId = 5;
     const RuleList rules = LoadDefaultRules(file.data(), file.size(), &nextId);
@@ -148,7 +150,8 @@ TEST(RuleFiles, UserFileBytesRoundTrip) {
     rules[1].unused[1] = 0x5A;  // kept as stored
     const std::vector<uint8_t> bytes = EncodeUserRules(rules);
     ASSERT_EQ(4 + 2 * 112u, bytes.size());
-    EXPECT_EQ(std::vector<uint8_t>({2, 0, 0, 0}), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4));
+    EXPECT_EQ(std::vector<uint8_t>({2, 0, 0, 0}),
+              std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4));
     EXPECT_EQ(0, std::memcmp(bytes.data() + 4, rules.data(), 2 * 112));
     int32_t nextId = 3;
     const RuleList back = LoadUserRules(bytes.data(), bytes.size(), &nextId);

@@ -72,7 +72,8 @@ TEST(RuleLists, AddSendsBatchesAndKeepsWhatTheDriverConfirmed) {
         EXPECT_EQ(c.wrong, outcome.wrongAnswer) << c.what;
         ASSERT_EQ(c.batchesSent, driver.batches.size()) << c.what;
         const size_t sizes[] = {100, 100, 50};
-        for (size_t b = 0; b < driver.batches.size(); ++b) EXPECT_EQ(sizes[b], driver.batches[b].size());
+        for (size_t b = 0; b < driver.batches.size(); ++b)
+            EXPECT_EQ(sizes[b], driver.batches[b].size());
         EXPECT_EQ(c.listSize, list.size()) << c.what;
     }
 }

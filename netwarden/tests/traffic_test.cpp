@@ -35,15 +35,16 @@ Answer MakeAnswer(uint32_t claimed, uint32_t held, const std::vector<TrafficEntr
     std::memcpy(answer.buffer.data(), &claimed, 4);
     std::memcpy(answer.buffer.data() + 4, &held, 4);
     if (!entries.empty())
-        std::memcpy(answer.buffer.data() + 8, entries.data(), entries.size() * sizeof(TrafficEntry));
+        std::memcpy(answer.buffer.data() + 8, entries.data(),
+                    entries.size() * sizeof(TrafficEntry));
     return answer;
 }
 
 std::vector<TrafficRecord> Merge(const Answer& answer, uint32_t* count = nullptr) {
     std::vector<TrafficRecord> records;
     uint32_t hint = 0;
-    const uint32_t n = MergeTrafficAnswer(answer.buffer.data(), answer.buffer.size(), answer.returned,
-                                          &records, &hint);
+    const uint32_t n = MergeTrafficAnswer(answer.buffer.data(), answer.buffer.size(),
+                                          answer.returned, &records, &hint);
     if (count != nullptr) *count = n;
     return records;
 }
@@ -58,7 +59,8 @@ TEST(Traffic, EntriesMergeOnlyWhenEveryKeyByteAgrees) {
         ASSERT_EQ(1u, records.size()) << "byte " << byte;
         EXPECT_EQ(2u, records[0].number);
         EXPECT_EQ(first.amount + second.amount, records[0].sum);
-        EXPECT_EQ(0, std::memcmp(&first, &records[0].first, sizeof first)) << "the first entry rides";
+        EXPECT_EQ(0, std::memcmp(&first, &records[0].first, sizeof first))
+            << "the first entry rides";
     }
     for (size_t byte : {4, 7, 8, 11, 12, 13, 14, 15, 24, 27}) {
         TrafficEntry second = Entry(50);
@@ -102,8 +104,8 @@ TEST(Traffic, CountsAndHintsAreClamped) {
         {"held count at the limit", 0, kMaxTrafficHint, 0, 0, 0, 0, kMaxTrafficHint},
     };
     for (const Case& c : cases) {
-        Answer answer = MakeAnswer(c.claimed, c.held, std::vector<TrafficEntry>(c.written, Entry(1)),
-                                   c.bufferBytes);
+        Answer answer = MakeAnswer(c.claimed, c.held,
+                                   std::vector<TrafficEntry>(c.written, Entry(1)), c.bufferBytes);
         answer.returned -= c.returnedCut;
         std::vector<TrafficRecord> records;
         uint32_t hint = 12345;
@@ -116,7 +118,8 @@ TEST(Traffic, CountsAndHintsAreClamped) {
     const Answer lying = MakeAnswer(3, 0, {Entry(1)});
     std::vector<TrafficRecord> records;
     uint32_t hint = 0;
-    EXPECT_EQ(1u, MergeTrafficAnswer(lying.buffer.data(), lying.buffer.size(), 1u << 30, &records, &hint));
+    EXPECT_EQ(1u, MergeTrafficAnswer(lying.buffer.data(), lying.buffer.size(), 1u << 30, &records,
+                                     &hint));
 
     EXPECT_EQ(36u, TrafficBufferBytes(0));
     EXPECT_EQ(10 * 28 + 36u, TrafficBufferBytes(10));

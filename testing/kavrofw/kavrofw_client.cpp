@@ -49,10 +49,9 @@ bool RemoveService(const char* name) {
 
 bool CreateDriverService(const char* name, const std::string& image) {
     UniqueService manager = Manager();
-    UniqueService service(CreateServiceA(manager.get(), name, name, SERVICE_ALL_ACCESS,
-                                         SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                                         SERVICE_ERROR_NORMAL, image.c_str(), nullptr, nullptr,
-                                         nullptr, nullptr, nullptr));
+    UniqueService service(CreateServiceA(
+        manager.get(), name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+        SERVICE_ERROR_NORMAL, image.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
     return service || GetLastError() == ERROR_SERVICE_EXISTS;
 }
 
@@ -88,9 +87,10 @@ bool Remove(std::string* error) {
         std::vector<char> buffer(8192);
         auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
         DWORD needed = 0;
-        const bool ours = QueryServiceConfigA(standIn.get(), config, 8192, &needed) &&
-                          config->lpBinaryPathName != nullptr &&
-                          std::string(config->lpBinaryPathName).find(kStandInFile) != std::string::npos;
+        const bool ours =
+            QueryServiceConfigA(standIn.get(), config, 8192, &needed) &&
+            config->lpBinaryPathName != nullptr &&
+            std::string(config->lpBinaryPathName).find(kStandInFile) != std::string::npos;
         standIn.reset();
         if (ours && !RemoveService(kStandInService)) {
             *error += "removing the stand-in service failed; ";
