@@ -1,0 +1,275 @@
+#include "net_monitor_win.h"
+
+#include <string>
+
+#include "adapters_win.h"
+#include "config_path.h"
+#include "driver_codes.h"
+#include "driver_service_win.h"
+#include "rule_files.h"
+#include "rule_lists.h"
+#include "rule_store_win.h"
+
+namespace {
+
+constexpr char kSection[] = "NetWarden";
+// How long the unload waits for each worker to park before it ends the worker anyway.
+constexpr DWORD kParkTimeoutMs = 10000;
+
+std::string LibraryPath() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(&LibraryPath), &module))
+        return "";
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(module, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return "";
+        if (length < path.size()) return path.substr(0, length);
+        if (path.size() >= 32768) return "";
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
+// The list operations' view of the device.
+class CNetMonitor::DriverPort final : public IRuleDriver {
+public:
+    explicit DriverPort(CNetMonitor* monitor) : monitor_(monitor) {}
+    bool AddBatch(const DriverRule* rules, size_t count, int32_t* answer) override {
+        return monitor_->Control(kAddRulesCode, rules,
+                                 static_cast<DWORD>(count * sizeof(DriverRule)), answer,
+                                 sizeof *answer);
+    }
+    bool Delete(int32_t ruleId) override {
+        int32_t unused = 0;
+        return monitor_->Control(kDeleteRuleCode, &ruleId, sizeof ruleId, &unused, sizeof unused);
+    }
+    bool Update(const DriverRule& rule) override {
+        return monitor_->Control(kUpdateRuleCode, &rule, sizeof rule, nullptr, 0);
+    }
+
+private:
+    CNetMonitor* monitor_;
+};
+
+CNetMonitor::CNetMonitor() : configPath_(ConfigurationPathFor(LibraryPath())) {}
+
+CNetMonitor::~CNetMonitor() {
+    // At process exit the workers are gone already and nothing may be waited for.
+    if (!ProcessIsExiting()) StopWorkers();
+    Control(kDisableCode, nullptr, 0, nullptr, 0);
+    device_.reset();
+}
+
+void CNetMonitor::StopWorkers() {
+    if (stopEvent_) SetEvent(stopEvent_.get());
+    addressWorker_.Stop(kParkTimeoutMs);
+    trafficWorker_.Stop(kParkTimeoutMs);
+}
+
+bool CNetMonitor::Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                          DWORD* returned) {
+    if (!device_) return false;
+    DWORD unused = 0;
+    return DeviceIoControl(device_.get(), code, const_cast<void*>(in), inSize, out, outSize,
+                           returned != nullptr ? returned : &unused, nullptr) != FALSE;
+}
+
+std::vector<INetMonitorSink*> CNetMonitor::Sinks() {
+    Lock lock(&lock_);
+    return std::vector<INetMonitorSink*>(sinks_.begin(), sinks_.end());
+}
+
+const char* CNetMonitor::GetName(char* buffer, int size) {
+    return AnswerComponentName(kNetMonitorName, buffer, size);
+}
+
+void* CNetMonitor::GetInterface(const char* name, int) {
+    return ComponentNameEquals(name, kNetMonitorName) ? static_cast<INetMonitor*>(this) : nullptr;
+}
+
+void* CNetMonitor::DestructorSlot(unsigned) {
+    return this;
+}
+
+bool CNetMonitor::Initialize() {
+    try {
+        return InitializeOnce();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CNetMonitor::InitializeOnce() {
+    if (initialized_) return true;
+    // A retry starts the driver afresh, with an empty rule table: the lists follow it.
+    device_.reset();
+    {
+        Lock lock(&lock_);
+        persistent_.clear();
+        temporary_.clear();
+    }
+    RemoveDriverService();
+    if (!InstallAndStartDriverService()) return false;
+    device_ = OpenDriverDevice();
+    if (!device_) return false;
+    SetPolicy(
+        static_cast<int32_t>(GetPrivateProfileIntA(kSection, "Policy", 1, configPath_.c_str())));
+    if (!LoadRules()) return false;
+
+    firstAddresses_ = LocalAddresses();
+    stopEvent_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!stopEvent_ || !addressWorker_.Start(&CNetMonitor::AddressThread, this) ||
+        !trafficWorker_.Start(&CNetMonitor::TrafficThread, this)) {
+        StopWorkers();
+        return false;
+    }
+    initialized_ = true;
+    return true;
+}
+
+bool CNetMonitor::LoadRules() {
+    char directory[260] = {};
+    GetPrivateProfileStringA(kSection, "CfgData", ".\\CfgData", directory, sizeof directory,
+                             configPath_.c_str());
+    const std::string userPath = std::string(directory) + "\\u_Rules.dat";
+    const std::string defaultPath = std::string(directory) + "\\a_Rules.dat";
+    {
+        Lock lock(&lock_);
+        userRulePath_ = userPath;
+    }
+    // The default file must be there even when the user has a file of their own.
+    std::vector<uint8_t> defaults;
+    if (!ReadFileBytes(defaultPath, kMaxRuleFileBytes, &defaults)) return false;
+    const std::string title = DefaultRuleTitle(defaults.data(), defaults.size());
+    for (INetMonitorSink* sink : Sinks()) sink->OnRuleSetTitle(title.c_str());
+
+    RuleList loaded;
+    if (FileExists(userPath)) {
+        // A user file that cannot be read loads nothing, and that is not a failure.
+        std::vector<uint8_t> user;
+        if (ReadFileBytes(userPath, kMaxRuleFileBytes, &user))
+            loaded = LoadUserRules(user.data(), user.size(), &nextRuleId_);
+    } else {
+        loaded = LoadDefaultRules(defaults.data(), defaults.size(), &nextRuleId_);
+    }
+    if (loaded.empty()) return true;
+    Lock lock(&lock_);
+    DriverPort port(this);
+    // Refused batches stay out of the list without failing the load; a wrong answer fails it.
+    return !::AddRules(persistent_, loaded.data(), loaded.size(), port).wrongAnswer;
+}
+
+bool CNetMonitor::EnableDriver() {
+    return Control(kEnableCode, nullptr, 0, nullptr, 0);
+}
+
+bool CNetMonitor::DisableDriver() {
+    return Control(kDisableCode, nullptr, 0, nullptr, 0);
+}
+
+bool CNetMonitor::SetPolicy(int32_t policy) {
+    try {
+        // The file takes the value first and keeps it even when the driver refuses.
+        WritePrivateProfileStringA(kSection, "Policy", std::to_string(policy).c_str(),
+                                   configPath_.c_str());
+    } catch (...) {
+    }
+    if (!Control(kSetPolicyCode, &policy, sizeof policy, nullptr, 0)) return false;
+    policy_.store(policy);
+    return true;
+}
+
+void CNetMonitor::AddSink(INetMonitorSink* sink) {
+    if (sink == nullptr) return;
+    try {
+        Lock lock(&lock_);
+        sinks_.push_back(sink);
+    } catch (...) {
+    }
+}
+
+int CNetMonitor::AddRules(const FirewallRule* rules, uint32_t count, unsigned char temporary) {
+    try {
+        Lock lock(&lock_);
+        DriverPort port(this);
+        return ::AddRules(List(temporary), rules, count, port).done ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CNetMonitor::DeleteRule(int32_t ruleId, unsigned char temporary) {
+    Lock lock(&lock_);
+    DriverPort port(this);
+    return ::DeleteRule(List(temporary), ruleId, port) ? 1 : 0;
+}
+
+bool CNetMonitor::UpdateRule(const FirewallRule* rule, unsigned char temporary) {
+    if (rule == nullptr) return false;
+    Lock lock(&lock_);
+    DriverPort port(this);
+    return ::UpdateRule(List(temporary), *rule, port);
+}
+
+int CNetMonitor::SaveUserRules() {
+    try {
+        std::string path;
+        std::vector<uint8_t> bytes;
+        {
+            Lock lock(&lock_);
+            path = userRulePath_;
+            bytes = EncodeUserRules(persistent_);
+        }
+        return ReplaceFileBytes(path, bytes) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CNetMonitor::SaveRules(const char* path, const RuleList* list) {
+    if (path == nullptr || list == nullptr) return 0;
+    try {
+        return ReplaceFileBytes(path, EncodeUserRules(*list)) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+void CNetMonitor::EnumRules(unsigned char temporary) {
+    try {
+        RuleList rules;
+        std::vector<INetMonitorSink*> sinks;
+        {
+            Lock lock(&lock_);
+            rules = List(temporary);
+            sinks.assign(sinks_.begin(), sinks_.end());
+        }
+        for (const FirewallRule& rule : rules)
+            for (INetMonitorSink* sink : sinks) sink->OnRule(&rule);
+    } catch (...) {
+    }
+}
+
+bool CNetMonitor::IsAdapterUp() {
+    try {
+        return NetworkAdapterUp();
+    } catch (...) {
+        return false;
+    }
+}
+
+int CNetMonitor::EnableAdapters() {
+    return SetAdapters(0);
+}
+
+int CNetMonitor::SetAdapters(int mode) {
+    try {
+        ApplyAdapterMode(mode);
+    } catch (...) {
+    }
+    return 0;
+}

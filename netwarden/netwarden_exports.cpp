@@ -1,0 +1,33 @@
+// The library's entry point and its one export, GetKavroComponentPtr (C calling
+// convention, undecorated through NetWarden.def).
+#include <windows.h>
+
+#include "factory.h"
+#include "net_monitor_win.h"
+
+namespace {
+
+bool g_processExiting = false;
+
+}  // namespace
+
+bool ProcessIsExiting() {
+    return g_processExiting;
+}
+
+// Runs before the static object's destructor on DLL_PROCESS_DETACH; a non-null reserved
+// argument means the process is ending.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH) g_processExiting = reserved != nullptr;
+    return TRUE;
+}
+
+extern "C" int __cdecl GetKavroComponentPtr(IComponent** out, IKavroComponentManager* registry) {
+    try {
+        return ServeComponent<CNetMonitor>(out, registry);
+    } catch (...) {
+        // The object could not be built: nothing to hand out.
+        if (out != nullptr) *out = nullptr;
+        return 0;
+    }
+}

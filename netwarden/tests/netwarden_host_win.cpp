@@ -1,0 +1,186 @@
+#include "netwarden_host_win.h"
+
+namespace {
+
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string child = path + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+    CreateDirectoryA("Z:\\tmp\\netwarden", nullptr);
+    for (unsigned attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
+        const std::string candidate = "Z:\\tmp\\netwarden\\nw" +
+                                      std::to_string(GetCurrentProcessId()) + "_" +
+                                      std::to_string(attempt);
+        if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
+    }
+}
+
+ScratchDir::~ScratchDir() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+std::string ScratchDir::UnixPath(const std::string& windowsPath) {
+    std::string unix = windowsPath.substr(2);  // drop "Z:"
+    for (char& c : unix)
+        if (c == '\\') c = '/';
+    return unix;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::string ProgramFolder() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string folder = self;
+    return folder.substr(0, folder.rfind('\\'));
+}
+
+bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&),
+             const std::string& path) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+    if (process.hThread != nullptr) CloseHandle(process.hThread);
+    for (int i = 0; i < 1000; ++i) {
+        if (done(path)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+RecordingSink::RecordingSink() : trafficArrived_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+    static const void* const table[] = {
+        reinterpret_cast<const void*>(&RecordingSink::OnRuleSetTitle),
+        reinterpret_cast<const void*>(&RecordingSink::OnTraffic),
+        reinterpret_cast<const void*>(&RecordingSink::OnRule)};
+    vtable_ = table;
+}
+
+RecordingSink::~RecordingSink() {
+    CloseHandle(trafficArrived_);
+}
+
+void __thiscall RecordingSink::OnRuleSetTitle(void* self, const char* title) {
+    auto* sink = static_cast<RecordingSink*>(self);
+    std::lock_guard<std::mutex> lock(sink->mutex_);
+    sink->titles_.push_back(title);
+}
+
+void __thiscall RecordingSink::OnTraffic(void* self, const TrafficRecord* record) {
+    auto* sink = static_cast<RecordingSink*>(self);
+    std::lock_guard<std::mutex> lock(sink->mutex_);
+    sink->traffic_.push_back(*record);
+    SetEvent(sink->trafficArrived_);
+}
+
+void __thiscall RecordingSink::OnRule(void* self, const FirewallRule* rule) {
+    auto* sink = static_cast<RecordingSink*>(self);
+    std::lock_guard<std::mutex> lock(sink->mutex_);
+    sink->rules_.push_back(*rule);
+}
+
+std::vector<std::string> RecordingSink::Titles() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return titles_;
+}
+
+std::vector<TrafficRecord> RecordingSink::Traffic() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return traffic_;
+}
+
+std::vector<FirewallRule> RecordingSink::Rules() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rules_;
+}
+
+void RecordingSink::ClearRules() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rules_.clear();
+}
+
+size_t RecordingSink::TrafficCalls() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return traffic_.size();
+}
+
+bool RecordingSink::WaitForTraffic(size_t n, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (TrafficCalls() < n) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= timeoutMs) return false;
+        WaitForSingleObject(trafficArrived_, timeoutMs - spent);
+    }
+    return true;
+}
+
+NetWardenHost::NetWardenHost(const std::string& library, IKavroComponentManager* registry) {
+    module_ = LoadLibraryA(library.c_str());
+    if (module_ == nullptr) return;
+    factory_ = reinterpret_cast<Factory>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "GetKavroComponentPtr")));
+    if (factory_ != nullptr) Serve(registry);
+}
+
+void* NetWardenHost::Serve(IKavroComponentManager* registry) {
+    void* out = nullptr;
+    if (factory_ != nullptr && factory_(&out, registry) == 1) object_ = out;
+    return out;
+}
+
+NetWardenHost::~NetWardenHost() {
+    Unload();
+}
+
+DWORD NetWardenHost::Unload() {
+    if (module_ == nullptr) return 0;
+    const DWORD start = GetTickCount();
+    FreeLibrary(module_);
+    module_ = nullptr;
+    object_ = nullptr;
+    return GetTickCount() - start;
+}
