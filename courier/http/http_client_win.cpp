@@ -43,6 +43,9 @@ class RequestSink final : public IHttpPostSink {
 public:
     explicit RequestSink(HINTERNET request) : request_(request) {}
     void Write(const char* data, uint32_t size) override {
+        if (request_ == nullptr) {
+            ThrowHttpPrecondition("CHttpClientT::_WritePost: m_hRequest can not be NULL.");
+        }
         CHttpToolA::InternetWriteFile(request_, data, size);
     }
 

@@ -11,8 +11,10 @@ stop() {
   [ -s "$dir/pid" ] || return 0
   pid=$(cat "$dir/pid")
   kill "$pid" 2>/dev/null
+  # Gone, or a zombie that only its adopter has still to reap.
   for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
+    state=$(ps -o stat= -p "$pid" 2>/dev/null) || break
+    case "$state" in Z*) break ;; esac
     sleep 0.05
   done
   rm -f "$dir/pid" "$dir/port"

@@ -21,7 +21,8 @@ struct SampleRecord {
 
 class SampleSession {
 public:
-    // A session named after `name` and this process, so runs never share state.
+    // A session named after `name`, this process and the time, so runs never share
+    // state.
     explicit SampleSession(const std::string& name);
 
     // Whether the server's state folder and port were found.

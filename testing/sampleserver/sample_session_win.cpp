@@ -56,8 +56,10 @@ std::string SampleRecord::Header(const std::string& name) const {
     return "";
 }
 
+// Wine hands out the same few process ids run after run, so the start time counts too.
 SampleSession::SampleSession(const std::string& name)
-    : name_(name + "-" + std::to_string(GetCurrentProcessId())) {
+    : name_(name + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(GetTickCount())) {
     const char* state = std::getenv("KV_SAMPLE_SERVER_DIR");
     if (state == nullptr) return;
     const std::string root = WindowsPath(state);
