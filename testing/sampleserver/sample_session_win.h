@@ -1,0 +1,59 @@
+#pragma once
+// The tests' side of the loopback sample server (testing/sampleserver): a session of
+// their own, what they set for it and what the server recorded.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct SampleRecord {
+    std::string line;     // request line
+    std::string headers;  // header lines as received
+    std::string body;     // at most Content-Length bytes
+    std::string beyond;   // bytes after Content-Length
+    bool complete = false;
+    std::string md5ok;  // uploads: "1" when the digest matched the file
+
+    // Lines of the header `name` (any case), and the value of the first.
+    int HeaderCount(const std::string& name) const;
+    std::string Header(const std::string& name) const;
+};
+
+class SampleSession {
+public:
+    // A session named after `name`, this process and the time, so runs never share
+    // state.
+    explicit SampleSession(const std::string& name);
+
+    // Whether the server's state folder and port were found.
+    bool ready() const { return port_ != 0; }
+    int port() const { return port_; }
+    const std::string& name() const { return name_; }
+
+    // http://127.0.0.1:PORT + `path` + "?t=SESSION".
+    std::string Url(const std::string& path) const;
+    std::string CheckUrl() const { return Url("/work/MD5_Check.php"); }
+    std::string UploadUrl() const { return Url("/work/UploadFile.php"); }
+
+    // Sets "answer", "status", "mode" (or their ".DIGEST" forms) for the session.
+    void Set(const std::string& setting, const std::string& bytes) const;
+    // Makes the server hold a sample with `digest`.
+    void StoreSample(const std::string& digest) const;
+
+    std::vector<SampleRecord> Records() const;
+    // The records once there are at least `count` (the server writes some after the
+    // client has gone); what there is after `timeoutMs`.
+    std::vector<SampleRecord> WaitForRecords(size_t count, DWORD timeoutMs = 40000) const;
+
+private:
+    std::string name_;
+    std::string dir_;  // Windows path of the session folder
+    int port_ = 0;
+};
+
+// Helpers for files and digests.
+std::string ReadWholeFile(const std::string& path);
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+std::string Md5Upper(const std::string& bytes);
+// A loopback port where nothing listens.
+int RefusedPort();
