@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bootprobe_host.h"
+#include "guarded_buffer.h"
 
 namespace {
 
@@ -54,17 +55,22 @@ protected:
         GetWindowsDirectoryA(windows, MAX_PATH);
         windows_ = windows;
         winIni_ = windows_ + "\\win.ini";
-        Restore();  // what an interrupted run may have left
+        PutBack();  // what an interrupted run may have left
         if (GetFileAttributesA(kBootIni) != INVALID_FILE_ATTRIBUTES) {
             ASSERT_TRUE(MoveFileA(kBootIni, kSavedBootIni));
         }
         ASSERT_TRUE(host_.ready());
     }
-    void TearDown() override { Restore(); }
-
-    void Restore() {
+    void TearDown() override {
         DeleteFileA(kBootIni);
-        MoveFileA(kSavedBootIni, kBootIni);
+        PutBack();
+    }
+
+    void PutBack() {
+        if (GetFileAttributesA(kSavedBootIni) != INVALID_FILE_ATTRIBUTES) {
+            DeleteFileA(kBootIni);
+            MoveFileA(kSavedBootIni, kBootIni);
+        }
         MoveFileA((winIni_ + kHiddenSuffix).c_str(), winIni_.c_str());
         RemoveTree(kTree);
     }
@@ -82,20 +88,7 @@ protected:
         ASSERT_TRUE(WriteText(directory + "\\win.ini", "[windows]\r\n"));
     }
 
-    // The answer for a buffer of `length` bytes with guard bytes behind it: the text
-    // must be terminated inside the buffer, zeros after it, the guard untouched.
-    std::pair<int, std::string> Check(int length) {
-        constexpr char kGuard = 0x5A;
-        std::vector<char> buffer(static_cast<size_t>(length) + 8, kGuard);
-        const int result = host_.checkHost(buffer.data(), length);
-        const auto end = buffer.begin() + length;
-        EXPECT_TRUE(std::all_of(end, buffer.end(), [](char c) { return c == kGuard; }));
-        if (length == 0) return {result, "<nothing written>"};
-        const auto text = std::find(buffer.begin(), end, '\0');
-        EXPECT_NE(text, end) << "not terminated";
-        EXPECT_TRUE(std::all_of(text, end, [](char c) { return c == 0; }));
-        return {result, std::string(buffer.begin(), text)};
-    }
+    std::pair<int, std::string> Check(int length) { return CheckGuarded(length, host_.checkHost); }
 
     BootProbeHost host_;
     std::string windows_;

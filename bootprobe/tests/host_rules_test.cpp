@@ -8,6 +8,7 @@
 #include <random>
 
 #include "boot_ini.h"
+#include "guarded_buffer.h"
 #include "host_search.h"
 
 namespace {
@@ -192,20 +193,9 @@ private:
     fs::path base_;
 };
 
-constexpr char kGuard = 0x5A;
-constexpr int kGuardBytes = 8;
-
-// Runs the check with a buffer of `length` bytes followed by guard bytes, and checks
-// that the text is terminated within the buffer, zeros follow it and the guard stands.
 std::pair<int, std::string> Check(FolderDrives& drives, int length) {
-    std::vector<char> buffer(static_cast<size_t>(length) + kGuardBytes, kGuard);
-    const int result = FindHostDirectory(drives, buffer.data(), length);
-    for (int i = length; i < length + kGuardBytes; ++i) EXPECT_EQ(buffer[i], kGuard) << i;
-    if (length == 0) return {result, "<nothing written>"};
-    const auto end = std::find(buffer.begin(), buffer.begin() + length, '\0');
-    EXPECT_NE(end, buffer.begin() + length) << "not terminated";
-    EXPECT_TRUE(std::all_of(end, buffer.begin() + length, [](char c) { return c == 0; }));
-    return {result, std::string(buffer.begin(), end)};
+    return CheckGuarded(
+        length, [&](char* buffer, int size) { return FindHostDirectory(drives, buffer, size); });
 }
 
 const char kBootWinnt[] = "[boot loader]\r\ndefault=multi(0)disk(0)rdisk(0)partition(1)\\WINNT\r\n";
@@ -329,9 +319,9 @@ TEST(HostCheck, NullBufferIsNotWritten) {
     FolderDrives drives;
     drives.File("C:\\boot.ini", kBootWinnt);
     EXPECT_EQ(FindHostDirectory(drives, nullptr, 64), 0);
-    char byte = kGuard;
+    char byte = 0x5A;
     EXPECT_EQ(FindHostDirectory(drives, &byte, -1), 0);
-    EXPECT_EQ(byte, kGuard);
+    EXPECT_EQ(byte, 0x5A);
 }
 
 TEST(HostCheck, SameAnswerEveryCall) {
