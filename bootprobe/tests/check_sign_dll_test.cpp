@@ -93,6 +93,16 @@ TEST_F(CheckSignDllTest, FilesTheSystemCannotVouchFor) {
     EXPECT_EQ(host_.checkSign(nullptr, nullptr), 0);
 }
 
+TEST_F(CheckSignDllTest, FileHeldOpenForWritingAndDeleting) {
+    const std::string path = dir_.Write("busy.exe", ReadAll(kSigned + "/unsigned.exe"));
+    HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Check(path), std::make_pair(0, 1));
+    CloseHandle(writer);
+}
+
 TEST_F(CheckSignDllTest, EmbeddedSignature) {
     const std::vector<uint8_t> original = ReadAll(kSigned + "/signed.exe");
     ASSERT_GT(original.size(), 0x500u);
