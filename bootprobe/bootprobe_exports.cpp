@@ -1,0 +1,37 @@
+// The plain exports of BootProbe.dll (standard call, names undecorated through
+// BootProbe.def). Nothing may throw across them; callers serialise.
+#include <windows.h>
+
+#include "host_file_system_win.h"
+#include "sign_check_win.h"
+
+namespace {
+
+// Loaded on the first CheckSign and kept until the library unloads.
+CTrustVerifier& TheTrustVerifier() {
+    static CTrustVerifier verifier("WinTrust.dll");
+    return verifier;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI CheckSign(const char* fileName, int* state) {
+    try {
+        return CheckSignature(TheTrustVerifier(), fileName, state);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+BOOL WINAPI CheckHost(char* buffer, int length) {
+    try {
+        Win32HostFileSystem drives;
+        return FindHostDirectory(drives, buffer, length);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+}  // extern "C"

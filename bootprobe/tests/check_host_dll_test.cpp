@@ -1,0 +1,148 @@
+// CheckHost through BootProbe.dll on the prefix's own drive C:, which also holds the
+// running system. The tests write C:\boot.ini and hide the system's win.ini; both are
+// put back after every test, and the ctest fixture puts them back after a crash.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bootprobe_host.h"
+#include "guarded_buffer.h"
+
+namespace {
+
+const char kBootIni[] = "C:\\boot.ini";
+const char kSavedBootIni[] = "C:\\boot.ini.kvprobe-saved";
+const char kHiddenSuffix[] = ".kvprobe-hidden";
+const char kTree[] = "C:\\kvprobe_host";
+
+bool WriteText(const std::string& path, const std::string& text) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok =
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == text.size();
+}
+
+void RemoveTree(const std::string& directory) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((directory + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = directory + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(directory.c_str());
+}
+
+class CheckHostDllTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        windows_ = windows;
+        winIni_ = windows_ + "\\win.ini";
+        PutBack();  // what an interrupted run may have left
+        if (GetFileAttributesA(kBootIni) != INVALID_FILE_ATTRIBUTES) {
+            ASSERT_TRUE(MoveFileA(kBootIni, kSavedBootIni));
+        }
+        ASSERT_TRUE(host_.ready());
+    }
+    void TearDown() override {
+        DeleteFileA(kBootIni);
+        PutBack();
+    }
+
+    void PutBack() {
+        if (GetFileAttributesA(kSavedBootIni) != INVALID_FILE_ATTRIBUTES) {
+            DeleteFileA(kBootIni);
+            MoveFileA(kSavedBootIni, kBootIni);
+        }
+        MoveFileA((winIni_ + kHiddenSuffix).c_str(), winIni_.c_str());
+        RemoveTree(kTree);
+    }
+    void HideWinIni() {
+        ASSERT_TRUE(MoveFileA(winIni_.c_str(), (winIni_ + kHiddenSuffix).c_str()));
+    }
+    // A win.ini under C:\kvprobe_host, `below` directories deeper.
+    void PlantWinIni(const std::vector<std::string>& below) {
+        std::string directory = kTree;
+        CreateDirectoryA(directory.c_str(), nullptr);
+        for (const std::string& name : below) {
+            directory += "\\" + name;
+            CreateDirectoryA(directory.c_str(), nullptr);
+        }
+        ASSERT_TRUE(WriteText(directory + "\\win.ini", "[windows]\r\n"));
+    }
+
+    std::pair<int, std::string> Check(int length) { return CheckGuarded(length, host_.checkHost); }
+
+    BootProbeHost host_;
+    std::string windows_;
+    std::string winIni_;
+};
+
+TEST_F(CheckHostDllTest, BootIniDefaultLine) {
+    const struct {
+        std::string text;
+        int length;
+        int result;
+        std::string answer;
+    } cases[] = {
+        {"[boot loader]\r\ntimeout=30\r\ndefault=multi(0)disk(0)rdisk(0)partition(1)\\WINNT\r\n",
+         260, 1, "C:\\WINNT"},
+        {"DEFAULT=MULTI(0)DISK(0)RDISK(0)PARTITION(1)\\WINNT\r\n", 260, 1, "C:\\WINNT"},
+        {"default=multi(0)disk(0)rdisk(0)partition(1)\\WINNT\r\n", 0, 0, "<nothing written>"},
+        {"default=multi(0)disk(0)rdisk(0)partition(1)\\WINNT\r\n", 2, 1, "\\"},
+        {"default=multi(0)disk(0)rdisk(0)partition(1)\\WINNT\r\n", 3, 1, "C:"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteText(kBootIni, c.text));
+        EXPECT_EQ(Check(c.length), std::make_pair(c.result, c.answer)) << c.text << c.length;
+    }
+    EXPECT_EQ(host_.checkHost(nullptr, 260), 0);
+}
+
+TEST_F(CheckHostDllTest, WinIniWhenBootIniNamesNothing) {
+    std::string planted(100000, 'x');
+    for (size_t offset : {127, 255, 511, 1023, 4095, 65535})
+        planted.replace(offset, 24, "default=multi(0)\\PLANTED");
+    std::string expected = windows_;
+    expected[2] = '/';
+    for (const std::string& text : {std::string("default=C:\\WINNT\r\n"), planted + "\r\n"}) {
+        ASSERT_TRUE(WriteText(kBootIni, text));
+        EXPECT_EQ(Check(260), std::make_pair(1, expected)) << text.substr(0, 20);
+    }
+}
+
+TEST_F(CheckHostDllTest, WinIniDepth) {
+    HideWinIni();
+    PlantWinIni({"level1"});
+    const auto twoDown = Check(260);
+    EXPECT_EQ(twoDown, std::make_pair(1, std::string("C:/kvprobe_host/level1")));
+    // Nothing is kept from one call to the next.
+    EXPECT_EQ(Check(260), twoDown);
+
+    // Three levels down, behind a file that comes first in the listing: a file seen on
+    // the way does not make the search go deeper.
+    RemoveTree(kTree);
+    PlantWinIni({"level1", "level2"});
+    ASSERT_TRUE(WriteText(std::string(kTree) + "\\level1\\0.txt", ""));
+    // The whole drive is searched, the loop of links under C:\kvprobe_loop too.
+    EXPECT_EQ(Check(260), std::make_pair(0, std::string()));
+}
+
+}  // namespace
