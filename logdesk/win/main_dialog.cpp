@@ -285,7 +285,10 @@ void CLogDeskDialog::LayOut() {
     move(tree_, layout.tree);
     for (const LogSource& source : sources_) move(source.list.Handle(), layout.list);
     for (int k = 0; k < 6; ++k) move(GetDlgItem(dialog_, kButtonIds[k]), layout.buttons[k]);
-    RedrawWindow(dialog_, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+    // The whole dialog, children included: buttons moved into the part a resize has
+    // just added were left blank under Wine otherwise.
+    RedrawWindow(dialog_, nullptr, nullptr,
+                 RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 bool CLogDeskDialog::LoadSource(LogSource& source) {

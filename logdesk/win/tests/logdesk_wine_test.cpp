@@ -454,6 +454,53 @@ TEST_F(LogDeskTest, AboutShowsNameAndVersion) {
     ASSERT_TRUE(wd::WaitFor([&] { return !wd::FindDialog(process.Pid(), 1007); }));
 }
 
+TEST_F(LogDeskTest, LayoutFollowsTheWindowAndExitEnds) {
+    LogDeskProcess process;
+    HWND dialog = Start(process);
+    ASSERT_NE(nullptr, dialog);
+    const auto size = [](HWND window) {
+        RECT rect = {};
+        GetWindowRect(window, &rect);
+        return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+    };
+    // Never smaller than 600 by 400.
+    SetWindowPos(dialog, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(600, size(dialog).cx);
+    EXPECT_EQ(400, size(dialog).cy);
+
+    SetWindowPos(dialog, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client = {};
+    GetClientRect(dialog, &client);
+    const auto placed = [dialog](HWND control) {
+        RECT rect = {};
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    };
+    const RECT tree = placed(Item(dialog, kTree)), list = placed(Item(dialog, kScanList)),
+               exit = placed(Item(dialog, IDOK)), help = placed(Item(dialog, kHelp));
+    const int bw = exit.right - exit.left, bh = exit.bottom - exit.top;
+    const int gap = (client.right - 6 * bw - 20) / 7;
+    EXPECT_EQ(10, tree.left);
+    EXPECT_EQ(client.bottom - bh - 15, tree.bottom);
+    EXPECT_EQ(tree.right + 10 - tree.left, list.left);
+    EXPECT_EQ(client.right - 10, list.right);
+    EXPECT_EQ(10 + gap, help.left);
+    EXPECT_EQ(10 + gap + 5 * (bw + gap), exit.left);
+    EXPECT_EQ(client.bottom - bh - 10, exit.top);
+
+    // Minimised, nothing moves; restored, the same layout again.
+    ShowWindow(dialog, SW_MINIMIZE);
+    ASSERT_TRUE(wd::WaitFor([&] { return IsIconic(dialog) != FALSE; }));
+    EXPECT_EQ(list.right - list.left, size(Item(dialog, kScanList)).cx);
+    ShowWindow(dialog, SW_RESTORE);
+    ASSERT_TRUE(wd::WaitFor([&] { return !IsIconic(dialog); }));
+    EXPECT_EQ(exit.left, placed(Item(dialog, IDOK)).left);
+
+    wd::PressButton(dialog, IDOK);
+    EXPECT_EQ(0u, process.WaitForExit());
+}
+
 TEST_F(LogDeskTest, WithoutProductFileItEndsWithStatusOne) {
     suite_.RemoveRoster();
     LogDeskProcess process;
