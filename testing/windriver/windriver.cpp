@@ -30,6 +30,25 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
+// Sends `message` with `query` placed in the control's process, its text buffer right
+// after it, and answers the text the control wrote there.
+template <class Query>
+std::string QueryText(HWND window, UINT message, WPARAM wParam, Query query, bool checkResult) {
+    RemoteMemory memory(window, sizeof(Query) + kTextSize);
+    if (!memory) return "<no memory>";
+    query.cchTextMax = kTextSize;
+    query.pszText = memory.Address(sizeof query);
+    memory.Write(&query, sizeof query);
+    if (!SendMessageA(window, message, wParam, reinterpret_cast<LPARAM>(memory.Address())) &&
+        checkResult) {
+        return "<refused>";
+    }
+    std::string text(kTextSize, '\0');
+    memory.Read(&text[0], kTextSize, sizeof query);
+    text.resize(strnlen(text.c_str(), kTextSize));
+    return text;
+}
+
 }  // namespace
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -114,18 +133,10 @@ int RowCount(HWND list) {
 }
 
 std::string Cell(HWND list, int row, int column) {
-    RemoteMemory memory(list, sizeof(LVITEMA) + kTextSize);
-    if (!memory) return "<no memory>";
     LVITEMA item = {};
     item.iSubItem = column;
-    item.cchTextMax = kTextSize;
-    item.pszText = memory.Address(sizeof item);
-    memory.Write(&item, sizeof item);
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(memory.Address()));
-    std::string text(kTextSize, '\0');
-    memory.Read(&text[0], kTextSize, sizeof item);
-    text.resize(strnlen(text.c_str(), kTextSize));
-    return text;
+    // The answer is the text's length, 0 for an empty cell.
+    return QueryText(list, LVM_GETITEMTEXTA, row, item, false);
 }
 
 std::vector<std::string> Column(HWND list, int column) {
@@ -152,20 +163,9 @@ bool SetChecked(HWND list, int row, bool checked) {
 }
 
 std::string ColumnCaption(HWND list, int column) {
-    RemoteMemory memory(list, sizeof(LVCOLUMNA) + kTextSize);
-    if (!memory) return "<no memory>";
     LVCOLUMNA query = {};
     query.mask = LVCF_TEXT;
-    query.cchTextMax = kTextSize;
-    query.pszText = memory.Address(sizeof query);
-    memory.Write(&query, sizeof query);
-    if (!SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(memory.Address()))) {
-        return "<no column>";
-    }
-    std::string text(kTextSize, '\0');
-    memory.Read(&text[0], kTextSize, sizeof query);
-    text.resize(strnlen(text.c_str(), kTextSize));
-    return text;
+    return QueryText(list, LVM_GETCOLUMNA, column, query, true);
 }
 
 bool ClickHeader(HWND list, int column) {
@@ -188,7 +188,10 @@ bool ClickHeader(HWND list, int column) {
     return true;
 }
 
-bool ClickCheckBox(HWND list, int row) {
+namespace {
+
+// Posts a left click at `x` pixels into the row, halfway down.
+bool ClickInRow(HWND list, int row, int x) {
     RemoteMemory memory(list, sizeof(RECT));
     if (!memory) return false;
     RECT rect = {};
@@ -198,11 +201,27 @@ bool ClickCheckBox(HWND list, int row) {
         return false;
     }
     memory.Read(&rect, sizeof rect);
-    // The check box sits at the left end of the row's first column.
-    const LPARAM point = MAKELPARAM(rect.left + 8, (rect.top + rect.bottom) / 2);
+    const LPARAM point = MAKELPARAM(rect.left + x, (rect.top + rect.bottom) / 2);
     PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
     PostMessageA(list, WM_LBUTTONUP, 0, point);
     return true;
+}
+
+}  // namespace
+
+bool ClickCheckBox(HWND list, int row) {
+    // The check box sits at the left end of the row's first column.
+    return ClickInRow(list, row, 8);
+}
+
+bool ClickRow(HWND list, int row) {
+    const int firstWidth = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    return ClickInRow(list, row, firstWidth + 20);
+}
+
+void PressKey(HWND window, UINT key) {
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
 }
 
 std::vector<HTREEITEM> TreeItems(HWND tree) {
@@ -221,21 +240,10 @@ std::vector<HTREEITEM> TreeItems(HWND tree) {
 }
 
 std::string TreeItemText(HWND tree, HTREEITEM handle) {
-    RemoteMemory memory(tree, sizeof(TVITEMA) + kTextSize);
-    if (!memory) return "<no memory>";
     TVITEMA item = {};
     item.mask = TVIF_TEXT;
     item.hItem = handle;
-    item.cchTextMax = kTextSize;
-    item.pszText = memory.Address(sizeof item);
-    memory.Write(&item, sizeof item);
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(memory.Address()))) {
-        return "<no item>";
-    }
-    std::string text(kTextSize, '\0');
-    memory.Read(&text[0], kTextSize, sizeof item);
-    text.resize(strnlen(text.c_str(), kTextSize));
-    return text;
+    return QueryText(tree, TVM_GETITEMA, 0, item, true);
 }
 
 bool SelectTreeItem(HWND tree, HTREEITEM item) {

@@ -52,8 +52,11 @@ bool SetChecked(HWND list, int row, bool checked);  // row -1: every row
 std::string ColumnCaption(HWND list, int column);
 // A click on the header of `column`, sent so that the list has sorted when it returns.
 bool ClickHeader(HWND list, int column);
-// A click on the check box of `row`, as a user makes it.
+// A click on the check box of `row`, or on its text, as a user makes it (posted).
 bool ClickCheckBox(HWND list, int row);
+bool ClickRow(HWND list, int row);
+// A key pressed and released on `window` (posted).
+void PressKey(HWND window, UINT key);
 
 // Tree views: the root and its children, in order.
 std::vector<HTREEITEM> TreeItems(HWND tree);
