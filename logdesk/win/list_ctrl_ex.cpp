@@ -1,6 +1,5 @@
 #include "list_ctrl_ex.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace {
@@ -131,35 +130,12 @@ void CListCtrlEx::GetDisplayInfo(LVITEMA& item) const {
     }
 }
 
-void CListCtrlEx::GetDisplayInfo(LVITEMW& item) const {
-    // A list that asks in UTF-16 gets the same texts converted from the ANSI code page.
-    if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= rows_.Size()) return;
-    if ((item.mask & LVIF_TEXT) && item.pszText != nullptr && item.cchTextMax > 0) {
-        const size_t cell = static_cast<size_t>(item.iSubItem);
-        const std::string_view text = cell >= 1 && cell <= rows_.CellCount()
-                                          ? rows_.Cell(item.iItem, cell - 1)
-                                          : std::string_view();
-        const int length = std::min<size_t>(text.size(), item.cchTextMax - 1);
-        const int written =
-            MultiByteToWideChar(CP_ACP, 0, text.data(), length, item.pszText, item.cchTextMax - 1);
-        item.pszText[written] = L'\0';
-    }
-    if ((item.mask & LVIF_STATE) && item.iSubItem == 0) {
-        item.state = (item.state & ~LVIS_STATEIMAGEMASK) |
-                     (rows_.Checked(item.iItem) ? kChecked : kUnchecked);
-        item.stateMask |= LVIS_STATEIMAGEMASK;
-    }
-}
-
 bool CListCtrlEx::OnNotify(const NMHDR* header, LRESULT& result) {
     if (header->hwndFrom != list_) return false;
     result = 0;
     switch (header->code) {
         case LVN_GETDISPINFOA:
             GetDisplayInfo(reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header))->item);
-            return true;
-        case LVN_GETDISPINFOW:
-            GetDisplayInfo(reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))->item);
             return true;
         case LVN_COLUMNCLICK:
             OnColumnClick(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);

@@ -45,8 +45,8 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
     void OnColumnClick(int column);
+    // The dialog is an ANSI window, so its lists ask in ANSI.
     void GetDisplayInfo(LVITEMA& item) const;
-    void GetDisplayInfo(LVITEMW& item) const;
     // Ticks (or clears) the row at `position`, or every row for -1.
     void SetCheck(int position, bool checked);
     void ToggleCheck(int position);

@@ -156,6 +156,16 @@ HWND LogDeskProcess::WaitForDialog() {
         dialog = windriver::FindDialog(Pid(), 1000);
         return dialog != nullptr;
     });
+    // A modal dialog shows itself (SW_SHOWNORMAL) the first time its message queue runs
+    // empty, which would undo a minimise sent before then. Two round trips through the
+    // queue put that moment behind us.
+    if (dialog != nullptr) {
+        WaitForInputIdle(info_.hProcess, 10000);
+        for (int trip = 0; trip < 2; ++trip) {
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+        }
+    }
     return dialog;
 }
 
