@@ -2,11 +2,11 @@
 
 const char* const kInstallSections[5] = {"Base", "Bulwark", "Keystone", "Addins", "Upkeep"};
 
-const LogSourceSpec& SourceSpec(int index) {
-    static const std::vector<ColumnSpec> kFindingColumns = {{"", 20},           {"Time", 140},
-                                                            {"File name", 160}, {"Virus name", 160},
-                                                            {"State", 90},      {"File path", 400}};
-    static const LogSourceSpec kSources[kSourceCount] = {
+const LogFormat& SourceFormat(int index) {
+    static const std::vector<ColumnLayout> kFindingColumns = {
+        {"", 20},      {"Time", 140},     {"File name", 160}, {"Virus name", 160},
+        {"State", 90}, {"File path", 400}};
+    static const LogFormat kSources[kSourceCount] = {
         {"Bulwark Log", kFindingColumns, ParseScanLine, FormatScanRow},
         {"Keystone Log", kFindingColumns, ParseReportLine, FormatReportRow},
         {"Event Log", {{"", 20}, {"Time", 140}, {"Event", 400}}, ParseEventLine, FormatEventRow},

@@ -6,14 +6,16 @@
 #include "byte_text.h"
 #include "log_rules.h"
 
-struct ColumnSpec {
+struct ColumnLayout {
     const char* captionKey;  // English caption, the lookup key; "" for the check-box column
     int width;               // pixels
 };
 
-struct LogSourceSpec {
-    const char* nameKey;              // tree text
-    std::vector<ColumnSpec> columns;  // the check-box column first
+// What is fixed about one log: its name, its list's columns, how its lines become rows
+// and how rows become export lines.
+struct LogFormat {
+    const char* nameKey;                // tree text
+    std::vector<ColumnLayout> columns;  // the check-box column first
     ParseLineFn parse;
     FormatRowFn format;
 };
@@ -21,7 +23,7 @@ struct LogSourceSpec {
 constexpr int kSourceCount = 4;
 enum SourceIndex { kScanSource = 0, kReportSource = 1, kEventSource = 2, kUpdaterSource = 3 };
 
-const LogSourceSpec& SourceSpec(int index);
+const LogFormat& SourceFormat(int index);
 
 // The values of "Install Path" in the sections "Base", "Bulwark", "Keystone", "Addins"
 // and "Upkeep" of the product file.

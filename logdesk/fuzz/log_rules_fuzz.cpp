@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string line;
     for (std::string_view text : SplitLogLines(bytes)) {
         for (int source = 0; source < kSourceCount; ++source) {
-            const LogSourceSpec& spec = SourceSpec(source);
+            const LogFormat& kind = SourceFormat(source);
             LogRow row;
-            if (spec.parse(text, rule, row)) spec.format(row, "found", line);
+            if (kind.parse(text, rule, row)) kind.format(row, "found", line);
         }
         // A time column edited into any shape must still export.
         FormatUpdaterRow({std::string(text), std::string(text)}, "found", line);

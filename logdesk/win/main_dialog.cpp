@@ -226,13 +226,13 @@ void CLogDeskDialog::OnInitDialog() {
     current_ = -1;
     for (int index = 0; index < kSourceCount; ++index) {
         LogSource& source = sources_[index];
-        source.spec = &SourceSpec(index);
-        source.list.Attach(GetDlgItem(dialog_, kListIds[index]), source.spec->columns.size() - 1);
-        int column = 0;
-        for (const ColumnSpec& spec : source.spec->columns) {
+        source.kind = &SourceFormat(index);
+        source.list.Attach(GetDlgItem(dialog_, kListIds[index]), source.kind->columns.size() - 1);
+        int position = 0;
+        for (const ColumnLayout& column : source.kind->columns) {
             // The check-box column has no caption to translate.
-            const std::string caption = *spec.captionKey ? app_.Text(spec.captionKey) : "";
-            source.list.InsertColumn(column++, caption, spec.width);
+            const std::string caption = *column.captionKey ? app_.Text(column.captionKey) : "";
+            source.list.InsertColumn(position++, caption, column.width);
         }
     }
 
@@ -248,7 +248,7 @@ void CLogDeskDialog::OnInitDialog() {
 
     for (int index = 0; index < kSourceCount; ++index) {
         LogSource& source = sources_[index];
-        source.name = app_.Text(source.spec->nameKey);
+        source.name = app_.Text(source.kind->nameKey);
         source.path = SourceLogPath(app_.Paths(), index);
         source.list.AddExtendedStyles();
         insert.hParent = root_;
@@ -294,7 +294,7 @@ void CLogDeskDialog::LayOut() {
 bool CLogDeskDialog::LoadSource(LogSource& source) {
     std::string bytes;
     if (!FileExists(source.path) || !ReadWholeFile(source.path, bytes)) return false;
-    source.list.AppendLog(bytes, source.spec->parse, app_.Rule());
+    source.list.AppendLog(bytes, source.kind->parse, app_.Rule());
     return true;
 }
 
@@ -354,7 +354,7 @@ void CLogDeskDialog::Export() {
     const std::string path = ExportPath(chosen, app_.Rule());
     const ExportTexts texts = {app_.Text("File"), source.name, app_.Text("Time"), LocalStamp(),
                                app_.Text("found")};
-    const std::string text = BuildExportText(texts, source.list.Rows(), source.spec->format);
+    const std::string text = BuildExportText(texts, source.list.Rows(), source.kind->format);
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || !WriteWholeFile(file.get(), text)) {

@@ -31,7 +31,7 @@ private:
         std::string name;  // translated
         CListCtrlEx list;
         HTREEITEM item = nullptr;
-        const LogSourceSpec* spec = nullptr;
+        const LogFormat* kind = nullptr;
         std::string path;  // empty: not configured
     };
 
