@@ -1,0 +1,92 @@
+#include "row_table.h"
+
+#include <algorithm>
+
+std::vector<std::string_view> SplitLogLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        const size_t next = end == kNotFound ? bytes.size() : end + 1;
+        if (end == kNotFound) end = bytes.size();
+        std::string_view line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty()) lines.push_back(line);
+        start = next;
+    }
+    return lines;
+}
+
+void RowTable::Clear() {
+    text_.clear();
+    starts_.clear();
+    order_.clear();
+    checked_.clear();
+}
+
+void RowTable::Append(const LogRow& row) {
+    const uint32_t id = static_cast<uint32_t>(order_.size());
+    for (size_t cell = 0; cell < cellCount_; ++cell) {
+        starts_.push_back(static_cast<uint32_t>(text_.size()));
+        if (cell < row.size()) text_.append(row[cell]);
+        text_.push_back('\0');
+    }
+    order_.push_back(id);
+    checked_.push_back(0);
+}
+
+size_t RowTable::AppendLog(std::string_view bytes, ParseLineFn parse, const LeadByteRule& rule) {
+    const size_t before = Size();
+    LogRow row;
+    for (std::string_view line : SplitLogLines(bytes)) {
+        if (parse(line, rule, row)) Append(row);
+    }
+    return Size() - before;
+}
+
+size_t RowTable::End(size_t rowId, size_t cell) const {
+    const size_t next = rowId * cellCount_ + cell + 1;
+    return (next < starts_.size() ? starts_[next] : text_.size()) - 1;  // before the NUL
+}
+
+std::string_view RowTable::Cell(size_t position, size_t cell) const {
+    const size_t id = order_[position];
+    const size_t start = Start(id, cell);
+    return std::string_view(text_).substr(start, End(id, cell) - start);
+}
+
+const char* RowTable::CellText(size_t position, size_t cell) const {
+    return text_.c_str() + Start(order_[position], cell);
+}
+
+LogRow RowTable::Row(size_t position) const {
+    LogRow row;
+    for (size_t cell = 0; cell < cellCount_; ++cell) row.emplace_back(Cell(position, cell));
+    return row;
+}
+
+void RowTable::CheckAll() {
+    std::fill(checked_.begin(), checked_.end(), 1);
+}
+
+void RowTable::SortBy(size_t cell, bool ascending) {
+    // The keys are gathered once; the comparison never goes back to the list.
+    std::vector<std::string_view> keys(order_.size());
+    for (size_t id = 0; id < keys.size(); ++id) {
+        const size_t start = Start(id, cell);
+        keys[id] = std::string_view(text_).substr(start, End(id, cell) - start);
+    }
+    // string_view compares through char_traits<char>, which orders bytes as unsigned.
+    if (ascending) {
+        std::stable_sort(order_.begin(), order_.end(),
+                         [&keys](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    } else {
+        std::stable_sort(order_.begin(), order_.end(),
+                         [&keys](uint32_t a, uint32_t b) { return keys[b] < keys[a]; });
+    }
+}
+
+size_t RowTable::PositionOf(size_t rowId) const {
+    const auto it = std::find(order_.begin(), order_.end(), static_cast<uint32_t>(rowId));
+    return it == order_.end() ? kNotFound : static_cast<size_t>(it - order_.begin());
+}

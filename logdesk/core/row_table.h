@@ -1,0 +1,61 @@
+#pragma once
+// The rows of one log as the list shows them: every cell's text kept once in one block,
+// the order the list shows them in, and each row's check mark. The list asks for the
+// cells of the rows it draws, so a log of a hundred thousand lines costs one pass over
+// the file and no copy per list item.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "byte_text.h"
+#include "log_rules.h"
+
+// Splits a log's bytes into lines: a line ends at LF (or at the end of the bytes), one CR
+// before that end is dropped, and lines left empty are skipped. Every other byte, 0x1A
+// included, is text; lines of any length are kept whole.
+std::vector<std::string_view> SplitLogLines(std::string_view bytes);
+
+class RowTable {
+public:
+    // `cellCount`: the list's columns after the check-box column.
+    explicit RowTable(size_t cellCount) : cellCount_(cellCount) {}
+
+    size_t CellCount() const { return cellCount_; }
+    size_t Size() const { return order_.size(); }
+    void Clear();
+
+    // Adds a row at the end, unticked: cells beyond the list's columns are dropped and
+    // missing ones are empty.
+    void Append(const LogRow& row);
+    // Appends every line that `parse` accepts, in file order; answers the rows added.
+    size_t AppendLog(std::string_view bytes, ParseLineFn parse, const LeadByteRule& rule);
+
+    // Cells and marks by the position the list shows the row at. Positions are below
+    // Size(), cells below CellCount().
+    std::string_view Cell(size_t position, size_t cell) const;
+    // The same cell NUL-terminated, for handing to the list.
+    const char* CellText(size_t position, size_t cell) const;
+    LogRow Row(size_t position) const;
+    bool Checked(size_t position) const { return checked_[order_[position]] != 0; }
+    void SetChecked(size_t position, bool checked) { checked_[order_[position]] = checked; }
+    void CheckAll();
+
+    // Reorders the rows by the texts of `cell`, compared as unsigned bytes; rows with
+    // equal texts keep their order. Check marks move with their rows.
+    void SortBy(size_t cell, bool ascending);
+    // Where the row shown at `position` before a sort stands now (by its identity).
+    size_t RowId(size_t position) const { return order_[position]; }
+    size_t PositionOf(size_t rowId) const;
+
+private:
+    size_t Start(size_t rowId, size_t cell) const { return starts_[rowId * cellCount_ + cell]; }
+    size_t End(size_t rowId, size_t cell) const;
+
+    size_t cellCount_;
+    std::string text_;              // every cell, each followed by a NUL
+    std::vector<uint32_t> starts_;  // row id * cellCount_ + cell -> offset in text_
+    std::vector<uint32_t> order_;   // position -> row id
+    std::vector<uint8_t> checked_;  // row id -> check mark
+};

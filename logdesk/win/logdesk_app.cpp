@@ -1,0 +1,94 @@
+#include "logdesk_app.h"
+
+#include <shlobj.h>
+
+#include "component.h"
+
+namespace {
+
+using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
+
+constexpr const char kLanguageFile[] = "LogDesk.Lng";
+
+bool AnsiLeadByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
+std::string ProfileString(const char* section, const std::string& file) {
+    char value[260] = {};
+    GetPrivateProfileStringA(section, kInstallPathKey, "", value, sizeof value, file.c_str());
+    return value;
+}
+
+}  // namespace
+
+CLogDeskApp::CLogDeskApp() : rule_(LeadByteRule::From(AnsiLeadByte)) {}
+
+bool FileExists(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CLogDeskApp::InitPaths() {
+    if (pathsResolved_) return true;
+    char common[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, common, CSIDL_PROGRAM_FILES_COMMON, TRUE)) return false;
+    const std::string productFile = ProductFilePath(common);
+    if (!FileExists(productFile)) return false;
+    InstallPaths install;
+    std::string* values[5] = {&install.base, &install.bulwark, &install.keystone, &install.addins,
+                              &install.upkeep};
+    for (int i = 0; i < 5; ++i) *values[i] = ProfileString(kInstallSections[i], productFile);
+    paths_ = BuildLogPaths(install, rule_);
+    pathsResolved_ = true;
+    return true;
+}
+
+void CLogDeskApp::LoadLanguageLibrary() {
+    const std::string& path = paths_.languageLibrary;
+    if (!FileExists(path)) return;
+    UniqueModule library(LoadLibraryA(path.c_str()));
+    if (!library) return;
+    auto factory = ProcAddress<FactoryFn>(library.get(), "GetKavroComponentPtr");
+    if (factory == nullptr) return;  // not a component library: unloaded again
+    IComponent* component = nullptr;
+    factory(&component, &registry_);
+    // Once entered in the registry the component must stay loaded, whatever the
+    // factory answered.
+    libraries_.push_back(std::move(library));
+}
+
+void CLogDeskApp::TranslateAppTexts() {
+    aboutItem_ = Text("About LogDesk(&A)...");
+    programName_ = Text("LogDesk");
+    makerLine_ = Text("Copyright (C) Kavro Labs");
+}
+
+MultiLanguage* CLogDeskApp::Language() {
+    // The registry is asked once; without the component every text stays English.
+    if (!languageSought_) {
+        languageSought_ = true;
+        IComponent* component = nullptr;
+        if (registry_.FindComponent(kMultiLanguageName, &component) && component != nullptr) {
+            language_ = static_cast<MultiLanguage*>(component->GetInterface(kMultiLanguageName, 0));
+            if (language_ != nullptr) language_->SetLanguageFile(kLanguageFile);
+        }
+    }
+    return language_;
+}
+
+bool CLogDeskApp::Translate(const char* key, std::string& out) {
+    // The key goes in first: a text without translation shows the English key.
+    out = key;
+    MultiLanguage* language = Language();
+    if (language == nullptr) return false;
+    language->GetString(key, &out);
+    return true;
+}
+
+std::string CLogDeskApp::Text(const char* key) {
+    std::string text;
+    Translate(key, text);
+    return text;
+}
