@@ -555,12 +555,15 @@ TEST_F(CourierDllTest, OneRunAtATimeAndOnlyStartUploadWritesBytes) {
     EXPECT_EQ((Bytes{0xEE, 0xEE, 0xEE, 0xEE}), Bytes(secondBytes, secondBytes + 4));
     EXPECT_EQ(std::vector<bool>(3, false), secondBits);
 
-    // A StartUploadEx run after a StartUpload run leaves that run's byte array alone.
+    // A StartUploadEx run after a StartUpload run leaves that run's byte array alone, and
+    // a bit vector shorter than the list gets no bit past its end.
     std::memset(firstBytes, 0x5A, sizeof firstBytes);
+    std::vector<std::string> two = {first[0], first[0]};
     std::vector<bool> bits(1, false);
-    ASSERT_EQ(1, host->StartEx(&first, &bits, 0));
+    ASSERT_EQ(1, host->StartEx(&two, &bits, 0));
     ASSERT_TRUE(host->PumpUntil([&] { return host->notices().size() == 2; }));
     EXPECT_EQ(std::vector<bool>{true}, bits);
+    EXPECT_EQ(1u, *bits.begin()._M_p);  // the storage word: bit 1 stays clear
     EXPECT_EQ((Bytes{0x5A, 0x5A}), Bytes(firstBytes, firstBytes + 2));
 }
 
