@@ -28,15 +28,6 @@ int RecordProgress(uint32_t posted, uint32_t total, void* user) {
     return 1;
 }
 
-std::string SomeBytes(size_t size, uint32_t seed) {
-    std::string bytes(size, '\0');
-    for (char& b : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<char>(seed >> 16);
-    }
-    return bytes;
-}
-
 // The type the system sniffs from the first 256 bytes, as the server should see it.
 std::string SniffedType(const std::string& bytes) {
     if (bytes.empty()) return "application/octet-stream";

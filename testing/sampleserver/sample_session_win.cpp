@@ -146,6 +146,15 @@ std::string Md5Upper(const std::string& bytes) {
     return text;
 }
 
+std::string SomeBytes(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& b : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<char>(seed >> 16);
+    }
+    return bytes;
+}
+
 int RefusedPort() {
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;

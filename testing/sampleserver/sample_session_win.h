@@ -3,6 +3,7 @@
 // their own, what they set for it and what the server recorded.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,7 @@ private:
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string Md5Upper(const std::string& bytes);
+// `size` bytes of a fixed pseudo-random sequence chosen by `seed`.
+std::string SomeBytes(size_t size, uint32_t seed);
 // A loopback port where nothing listens.
 int RefusedPort();

@@ -1,0 +1,42 @@
+#include "courier_language_win.h"
+
+#include "component.h"
+#include "module_paths_win.h"
+
+namespace {
+
+using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
+
+constexpr const char kLibraryName[] = "Polyglot.dll";
+constexpr const char kLanguageFile[] = "Courier.lng";
+
+}  // namespace
+
+bool CourierLanguage::Load(HWND owner) {
+    for (const std::string& folder : {CourierDirectory(), ModulesDirectory() + "\\"}) {
+        library_.reset(LoadLibraryA((folder + kLibraryName).c_str()));
+        if (library_) break;
+    }
+    if (!library_) return false;
+
+    const auto factory = ProcAddress<FactoryFn>(library_.get(), "GetKavroComponentPtr");
+    if (factory == nullptr) {
+        MessageBoxA(owner, "load Polyglot.dll error", "Courier", MB_OK | MB_ICONERROR);
+        library_.reset();
+        return false;
+    }
+    IComponent* component = nullptr;
+    if (factory(&component, nullptr) != 0 && component != nullptr) {
+        language_ = static_cast<MultiLanguage*>(component->GetInterface(kMultiLanguageName, 0));
+    }
+    if (language_ == nullptr) library_.reset();
+    return language_ != nullptr;
+}
+
+std::string CourierLanguage::Text(const char* key) const {
+    std::string text = key;
+    if (language_ == nullptr) return text;
+    language_->SetLanguageFile(kLanguageFile);
+    language_->GetString(key, &text);
+    return text;
+}

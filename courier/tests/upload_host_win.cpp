@@ -1,0 +1,279 @@
+#include "upload_host_win.h"
+
+#include <commctrl.h>
+
+#include "sample_session_win.h"
+#include "win/handles.h"
+
+namespace {
+
+using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
+
+constexpr char kHostClass[] = "CourierTestHost";
+UploadHost* g_host = nullptr;  // the host whose hook runs on this thread
+
+std::string ExeDirectory() {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string directory(path, length);
+    return directory.substr(0, directory.find_last_of('\\') + 1);
+}
+
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string full = path + "\\" + name;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                RemoveTree(full);
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace
+
+ScratchFolder::ScratchFolder() {
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    static unsigned counter = 0;
+    for (unsigned attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
+        const std::string candidate = std::string(base) + "courier" +
+                                      std::to_string(GetCurrentProcessId()) + "_" +
+                                      std::to_string(counter++);
+        if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
+    }
+}
+
+ScratchFolder::~ScratchFolder() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+bool ScratchFolder::CopyBuilt(const std::string& name, const std::string& as) const {
+    return CopyFileA((ExeDirectory() + name).c_str(), (*this / (as.empty() ? name : as)).c_str(),
+                     FALSE) != FALSE;
+}
+
+std::string ScratchFolder::Write(const std::string& name, const std::string& bytes) const {
+    const std::string file = *this / name;
+    return WriteWholeFile(file, bytes) ? file : "";
+}
+
+UploadHost::UploadHost(const std::string& dllPath) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &UploadHost::HostProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kHostClass;
+    RegisterClassA(&windowClass);  // fails harmlessly when registered already
+    window_ = CreateWindowExA(0, kHostClass, "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    g_host = this;
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, &UploadHost::HookProc, nullptr, GetCurrentThreadId());
+
+    module_ = LoadLibraryA(dllPath.c_str());
+    const auto factory = ProcAddress<FactoryFn>(module_, "GetKavroComponentPtr");
+    if (factory == nullptr || factory(&component_, nullptr) != 1 || component_ == nullptr) return;
+    upload_ = static_cast<IDlgUpload*>(component_->GetInterface(kDlgUploadName, 0));
+}
+
+UploadHost::~UploadHost() {
+    Unload();
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    if (g_host == this) g_host = nullptr;
+    DestroyWindow(window_);
+}
+
+void UploadHost::Unload() {
+    if (module_ != nullptr) FreeLibrary(module_);
+    module_ = nullptr;
+    upload_ = nullptr;
+    component_ = nullptr;
+}
+
+int UploadHost::Start(std::vector<std::string>* files, unsigned char* results, size_t count,
+                      int show, int userId) {
+    watched_ = results;
+    watchedCount_ = count;
+    awaitingDialog_ = true;
+    return upload_->StartUpload(files, results, window_, show, userId);
+}
+
+int UploadHost::StartEx(std::vector<std::string>* files, std::vector<bool>* bits, int show,
+                        int userId) {
+    watched_ = nullptr;
+    watchedCount_ = 0;
+    awaitingDialog_ = true;
+    return upload_->StartUploadEx(files, bits, window_, show, userId);
+}
+
+bool UploadHost::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs) return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return true;
+}
+
+void UploadHost::PumpFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
+}
+
+bool UploadHost::WaitForNotice(DWORD timeoutMs) {
+    return PumpUntil([this] { return !notices_.empty(); }, timeoutMs);
+}
+
+LRESULT CALLBACK UploadHost::HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* host = reinterpret_cast<UploadHost*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (message == WM_UPLOAD_STATUS && host != nullptr) {
+        Notice notice{wParam, lParam, {}, GetTickCount()};
+        if (host->watched_ != nullptr) {
+            notice.bytes.assign(host->watched_, host->watched_ + host->watchedCount_);
+        }
+        host->notices_.push_back(std::move(notice));
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK UploadHost::HookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && g_host != nullptr) {
+        g_host->Record(*reinterpret_cast<const CWPSTRUCT*>(lParam));
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void UploadHost::Record(const CWPSTRUCT& call) {
+    if (call.message == WM_INITDIALOG) {
+        // The progress dialog's initialisation comes before that of any message box it
+        // shows.
+        if (awaitingDialog_) {
+            awaitingDialog_ = false;
+            dialog_ = call.hwnd;
+            dialogGoneAt_ = 0;
+            ++dialogsCreated_;
+            events_.clear();
+        }
+        return;
+    }
+    if (dialog_ == nullptr) return;
+    if (call.hwnd == dialog_ && call.message == WM_NCDESTROY) dialogGoneAt_ = GetTickCount();
+    // The dialog and its controls; not the windows it owns, such as a message box.
+    const bool own = call.hwnd == dialog_;
+    if (!own && GetAncestor(call.hwnd, GA_PARENT) != dialog_) return;
+    switch (call.message) {
+        case WM_SETTEXT:
+        case PBM_SETPOS:
+        case PBM_SETRANGE32:
+        case WM_SHOWWINDOW: {
+            HookEvent event;
+            event.control = own ? 0 : static_cast<int>(GetWindowLongPtrA(call.hwnd, GWLP_ID));
+            event.message = call.message;
+            event.wParam = call.wParam;
+            event.lParam = call.lParam;
+            if (call.message == WM_SETTEXT && call.lParam != 0) {
+                event.text = reinterpret_cast<const char*>(call.lParam);
+            }
+            events_.push_back(std::move(event));
+            break;
+        }
+    }
+}
+
+std::vector<HookEvent> UploadHost::EventsOf(int control, UINT message) const {
+    std::vector<HookEvent> out;
+    for (const HookEvent& event : events_) {
+        if (event.control == control && event.message == message) out.push_back(event);
+    }
+    return out;
+}
+
+std::vector<std::string> UploadHost::Captions() const {
+    return Texts(0);
+}
+
+std::vector<std::string> UploadHost::Texts(int control) const {
+    std::vector<std::string> out;
+    for (const HookEvent& event : EventsOf(control, WM_SETTEXT)) out.push_back(event.text);
+    return out;
+}
+
+std::vector<LPARAM> UploadHost::Positions(int control) const {
+    std::vector<LPARAM> out;
+    for (const HookEvent& event : EventsOf(control, PBM_SETPOS)) out.push_back(event.wParam);
+    return out;
+}
+
+std::vector<std::pair<WPARAM, LPARAM>> UploadHost::Ranges(int control) const {
+    std::vector<std::pair<WPARAM, LPARAM>> out;
+    for (const HookEvent& event : EventsOf(control, PBM_SETRANGE32)) {
+        out.emplace_back(event.wParam, event.lParam);
+    }
+    return out;
+}
+
+bool UploadHost::EverShown() const {
+    for (const HookEvent& event : EventsOf(0, WM_SHOWWINDOW)) {
+        if (event.wParam != 0) return true;
+    }
+    return false;
+}
+
+void UploadHost::Click(int control) const {
+    PostMessageA(dialog_, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog_, control)));
+}
+
+MessageBoxCloser::MessageBoxCloser(DWORD thread) : thread_(thread) {
+    worker_ = CreateThread(nullptr, 0, &MessageBoxCloser::Watch, this, 0, nullptr);
+}
+
+MessageBoxCloser::~MessageBoxCloser() {
+    Text();
+    CloseHandle(worker_);
+}
+
+std::string MessageBoxCloser::Text() {
+    InterlockedExchange(&stop_, 1);
+    WaitForSingleObject(worker_, 10000);
+    return text_;
+}
+
+DWORD WINAPI MessageBoxCloser::Watch(void* self) {
+    auto* closer = static_cast<MessageBoxCloser*>(self);
+    const DWORD start = GetTickCount();
+    while (closer->text_.empty() && closer->stop_ == 0 && GetTickCount() - start < 30000) {
+        EnumThreadWindows(closer->thread_, &MessageBoxCloser::CloseIfBox,
+                          reinterpret_cast<LPARAM>(closer));
+        Sleep(20);
+    }
+    return 0;
+}
+
+BOOL CALLBACK MessageBoxCloser::CloseIfBox(HWND window, LPARAM self) {
+    auto* closer = reinterpret_cast<MessageBoxCloser*>(self);
+    char name[16] = {};
+    char text[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "#32770") != 0 || GetDlgItemTextA(window, 0xFFFF, text, sizeof text) == 0) {
+        return TRUE;
+    }
+    closer->text_ = text;
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
