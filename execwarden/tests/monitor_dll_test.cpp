@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include <cstring>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -42,6 +43,19 @@ protected:
 std::uint8_t SharedVerdict(HMODULE library) {
     SharedSection* shared = FindSharedSection(library);
     return shared != nullptr ? Peek(shared->verdict) : 0xEE;
+}
+
+TEST_F(MonitorDllTest, ComponentAnswersToItsOwnNameOnly) {
+    char name[40];
+    std::memset(name, 'x', sizeof name);
+    EXPECT_STREQ("Kavro ShellExecute Moniter 1.0.0.0", monitor_->GetName(name, sizeof name));
+    EXPECT_STREQ("Kavro ShellExecute Moniter 1.0.0.0", name);
+    EXPECT_EQ(0, name[39]);
+    EXPECT_EQ(nullptr, monitor_->GetInterface("kavro shellexecute moniter 1.0.0.0", 0));
+    EXPECT_EQ(nullptr, monitor_->GetInterface("Kavro ShellExecute Moniter", 0));
+    EXPECT_EQ(monitor_, monitor_->Destroy(1));  // the object is the library's: still here
+    EXPECT_EQ(monitor_, monitor_->GetInterface("Kavro ShellExecute Moniter 1.0.0.0", 0));
+    EXPECT_TRUE(monitor_->Stop());
 }
 
 TEST_F(MonitorDllTest, HandlersSeeEachNewProcessAndBlockedOnesEnd) {
@@ -258,6 +272,21 @@ TEST(MonitorDllUnload, MissingDriverLeavesNoServiceAndUnloadsCleanly) {
     EXPECT_FALSE(DriverServiceExists());
     DeleteFileA(copy.c_str());
     RemoveDirectoryA(folder.c_str());
+}
+
+// A host that exits with the monitor running: the library does nothing at process exit,
+// so the exit cannot hang on its threads or locks.
+TEST(MonitorDllUnload, ProcessExitWhileStartedDoesNotHang) {
+    ASSERT_TRUE(RemoveDriverService());
+    std::string command = "\"" + BesideTests("execwarden_shared_peer.exe") + "\" start-and-exit";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION peer{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &peer));
+    UniqueHandle process(peer.hProcess), thread(peer.hThread);
+    EXPECT_EQ(0u, ExitCodeWithin(peer.hProcess, 30000));
+    EXPECT_TRUE(RemoveDriverService());  // left behind on purpose: nothing runs at exit
 }
 
 std::size_t ThreadsOfThisProcess() {

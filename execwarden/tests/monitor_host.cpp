@@ -3,8 +3,25 @@
 #include <psapi.h>
 
 #include <chrono>
+#include <cstdio>
 
 #include "factory.h"
+
+namespace {
+
+// A crash would otherwise wait for a debugger until the run times out: fail at once.
+LONG WINAPI FailOnCrash(EXCEPTION_POINTERS* exception) {
+    std::fprintf(stderr, "crash: exception %08lx at %p\n",
+                 exception->ExceptionRecord->ExceptionCode,
+                 exception->ExceptionRecord->ExceptionAddress);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = SetUnhandledExceptionFilter(FailOnCrash);
+
+}  // namespace
 
 std::string BesideTests(const char* file) {
     char path[MAX_PATH];

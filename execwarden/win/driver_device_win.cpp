@@ -23,20 +23,21 @@ bool DriverDevice::OpenDriverEvent() {
 void DriverDevice::Close() {
     event_.reset();
     device_.reset();
+    done_.reset();
 }
 
 DriverDevice::Result DriverDevice::Control(DWORD code, void* out, DWORD outSize, DWORD* written,
                                            HANDLE stop) {
     *written = 0;
-    UniqueHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!done || !device_) return Result::kFailed;
+    if (!done_) done_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!done_ || !device_) return Result::kFailed;
     OVERLAPPED overlapped{};
-    overlapped.hEvent = done.get();
+    overlapped.hEvent = done_.get();
     if (!DeviceIoControl(device_.get(), code, nullptr, 0, out, outSize, nullptr, &overlapped) &&
         GetLastError() != ERROR_IO_PENDING)
         return Result::kFailed;
     if (stop != nullptr) {
-        HANDLE waits[] = {done.get(), stop};
+        HANDLE waits[] = {done_.get(), stop};
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
             CancelIo(device_.get());
             GetOverlappedResult(device_.get(), &overlapped, written, TRUE);

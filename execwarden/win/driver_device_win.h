@@ -20,11 +20,13 @@ public:
     HANDLE event() const { return event_.get(); }
 
     enum class Result { kDone, kFailed, kStopped };
-    // Sends `code` with no input and waits for it to complete. With `stop`, a signalled
-    // stop cancels the request and answers kStopped. `*written` gets the bytes returned.
+    // Sends `code` with no input and waits for it to complete (one request at a time). With `stop`,
+    // a signalled stop cancels the request and answers kStopped. `*written` gets the bytes
+    // returned.
     Result Control(DWORD code, void* out, DWORD outSize, DWORD* written, HANDLE stop);
 
 private:
     UniqueFile device_;
     UniqueHandle event_;
+    UniqueHandle done_;  // manual-reset, one request at a time
 };
