@@ -289,20 +289,31 @@ TEST(MonitorDllUnload, ProcessExitWhileStartedDoesNotHang) {
     EXPECT_TRUE(RemoveDriverService());  // left behind on purpose: nothing runs at exit
 }
 
-std::size_t ThreadsOfThisProcess() {
+// Threads of this process whose start address lies in [base, base + size).
+std::size_t ThreadsStartedIn(const BYTE* base, std::size_t size) {
+    using QueryThread = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto query =
+        ProcAddress<QueryThread>(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread");
+    constexpr int kStartAddress = 9;  // ThreadQuerySetWin32StartAddress
     UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     std::size_t count = 0;
     for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-         more = Thread32Next(snapshot.get(), &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+         more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
+        UniqueHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
+        const BYTE* start = nullptr;
+        if (thread && query(thread.get(), kStartAddress, &start, sizeof start, nullptr) == 0 &&
+            start >= base && start < base + size)
+            ++count;
+    }
     return count;
 }
 
-bool ThreadCountReturnsTo(std::size_t count) {
+bool ThreadsEnd(const BYTE* base, std::size_t size) {
     for (int i = 0; i < 500; ++i) {
-        if (ThreadsOfThisProcess() == count) return true;
+        if (ThreadsStartedIn(base, size) == 0) return true;
         Sleep(10);
     }
     return false;
@@ -312,7 +323,6 @@ bool ThreadCountReturnsTo(std::size_t count) {
 // library loads and starts again in the same process.
 TEST(MonitorDllUnload, ThreeRoundsOfStartAndFreeLibrary) {
     ASSERT_TRUE(RemoveDriverService());
-    const std::size_t threadsBefore = ThreadsOfThisProcess();
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         RecordingCallback handler;
@@ -320,6 +330,12 @@ TEST(MonitorDllUnload, ThreeRoundsOfStartAndFreeLibrary) {
         ASSERT_TRUE(library.loaded());
         library.monitor()->AddCallback(&handler);
         ASSERT_TRUE(library.monitor()->Start());
+        const auto* base = reinterpret_cast<const BYTE*>(library.module());
+        const std::size_t size =
+            reinterpret_cast<const IMAGE_NT_HEADERS*>(
+                base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)
+                ->OptionalHeader.SizeOfImage;
+        EXPECT_EQ(2u, ThreadsStartedIn(base, size)) << "the listener and the worker";
         if (round < 2) {
             DriverDouble driver;
             ASSERT_TRUE(driver.Open());
@@ -331,7 +347,7 @@ TEST(MonitorDllUnload, ThreeRoundsOfStartAndFreeLibrary) {
         EXPECT_FALSE(DriverServiceExists());
         EXPECT_EQ(nullptr, GetModuleHandleA("ExecWarden.dll"));
         // The two threads finish exiting once the unload has released the loader lock.
-        EXPECT_TRUE(ThreadCountReturnsTo(threadsBefore));
+        EXPECT_TRUE(ThreadsEnd(base, size));
     }
     RemoveDriverService();
 }
