@@ -13,7 +13,9 @@
 //   execwarden_records raw [N]      no library: this program reads the N records back from
 //                                   the driver itself (the driver's own cost, a yardstick)
 //
-// Every record names a running helper process, so each one costs a real image lookup.
+// Every record names a running helper process, so each one costs a real image lookup; with
+// NOPROCESS=1 in the environment the records name no process (the lookup fails at once),
+// which leaves the cost of the driver, the listener, the queue and the worker.
 #include <windows.h>
 
 #include <algorithm>
@@ -217,7 +219,6 @@ int main(int argc, char** argv) {
     PROCESS_INFORMATION helper = StartIdle(false);
     if (helper.hProcess == nullptr) return 2;
     MainModuleOf(helper.hProcess);  // the helper's modules are listed before the first record
-    // NOPROCESS=1: records name no process at all, so the lookup fails at once.
     if (std::getenv("NOPROCESS") != nullptr) helper.dwProcessId = 0x7FFF0001;
     int result = 2;
     if (mode == "queue")

@@ -87,15 +87,7 @@ void ExpectUnregistered() {
 }
 
 DWORD RunRegsvr32(const std::string& arguments) {
-    std::string command = "regsvr32.exe /s " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return GetLastError();
-    UniqueHandle owned(process.hProcess), thread(process.hThread);
-    return ExitCodeWithin(process.hProcess, 60000);
+    return RunToEnd("regsvr32.exe /s " + arguments, 60000);
 }
 
 std::wstring Wide(const std::string& text) {
@@ -425,14 +417,7 @@ TEST_F(ComServerTest, SharedPageIsSharedWithAnotherProcess) {
     CopyHookString(shared_->parameters, "from the parent");
     CopyHookString(shared_->directory, nullptr);
 
-    std::string command = "\"" + BesideTests("execwarden_shared_peer.exe") + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION peer{};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &peer));
-    UniqueHandle process(peer.hProcess), thread(peer.hThread);
-    EXPECT_EQ(0u, ExitCodeWithin(peer.hProcess, 30000));
+    EXPECT_EQ(0u, RunToEnd("\"" + BesideTests("execwarden_shared_peer.exe") + "\""));
     EXPECT_EQ("seen: from the parent " + std::to_string(in), std::string(shared_->directory));
 }
 

@@ -173,6 +173,16 @@ TEST_F(MonitorDllTest, EachEventReachesTheHandlersOnce) {
     RecordingCallback handler;
     monitor_->AddCallback(&handler);
     StartMonitor();
+    // The driver names its event under \BaseNamedObjects: only "Global\" reaches it here.
+    const std::pair<const char*, DWORD> names[] = {
+        {"ProcWatchDriverProcessEvent", ERROR_FILE_NOT_FOUND},
+        {"\\BaseNamedObjects\\ProcWatchDriverProcessEvent", ERROR_BAD_PATHNAME},
+        {"Global\\ProcWatchDriverProcessEvent", ERROR_SUCCESS}};
+    for (const auto& [name, error] : names) {
+        SetLastError(0xDEADBEEF);
+        UniqueHandle event(OpenEventA(SYNCHRONIZE, FALSE, name));
+        EXPECT_EQ(error, event ? ERROR_SUCCESS : GetLastError()) << name;
+    }
     std::vector<DWORD> expected;
     unsigned long reads = driver_.Counters().reads;
     for (const Step& step : steps) {
@@ -278,14 +288,7 @@ TEST(MonitorDllUnload, MissingDriverLeavesNoServiceAndUnloadsCleanly) {
 // so the exit cannot hang on its threads or locks.
 TEST(MonitorDllUnload, ProcessExitWhileStartedDoesNotHang) {
     ASSERT_TRUE(RemoveDriverService());
-    std::string command = "\"" + BesideTests("execwarden_shared_peer.exe") + "\" start-and-exit";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION peer{};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &peer));
-    UniqueHandle process(peer.hProcess), thread(peer.hThread);
-    EXPECT_EQ(0u, ExitCodeWithin(peer.hProcess, 30000));
+    EXPECT_EQ(0u, RunToEnd("\"" + BesideTests("execwarden_shared_peer.exe") + "\" start-and-exit"));
     EXPECT_TRUE(RemoveDriverService());  // left behind on purpose: nothing runs at exit
 }
 

@@ -46,6 +46,17 @@ bool DriverServiceExists() {
     return static_cast<bool>(service);
 }
 
+DWORD RunToEnd(std::string commandLine, DWORD ms) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return GetLastError();
+    UniqueHandle owned(process.hProcess), thread(process.hThread);
+    return ExitCodeWithin(process.hProcess, ms);
+}
+
 PROCESS_INFORMATION StartIdle(bool suspended) {
     std::string command = "\"" + BesideTests("idle.exe") + "\" 60000";
     STARTUPINFOA startup{};

@@ -19,6 +19,10 @@ std::string BesideTests(const char* file);
 bool RemoveDriverService();
 bool DriverServiceExists();
 
+// Runs `commandLine` and answers its exit code (STILL_ACTIVE if it took over `ms`, or
+// the error when it could not start).
+DWORD RunToEnd(std::string commandLine, DWORD ms = 30000);
+
 // Starts idle.exe (which exits 7 on its own after a minute).
 PROCESS_INFORMATION StartIdle(bool suspended);
 // The exit code of a process that ended within `ms`, or STILL_ACTIVE.
