@@ -36,3 +36,41 @@ private:
 
 // The library's type library, loaded from its own resource; null on failure.
 ITypeLib* LoadServerTypeLib();
+
+// The common part of the server's objects: a reference count that holds the library
+// loaded while the object lives, and the IDispatch half of the dual interface `Dual`.
+template <class Dual>
+class CDualObject : public Dual {
+public:
+    explicit CDualObject(REFIID dual) : dispatch_(dual) { AddServerReference(); }
+    virtual ~CDualObject() { ReleaseServerReference(); }
+    CDualObject(const CDualObject&) = delete;
+    CDualObject& operator=(const CDualObject&) = delete;
+
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG left = InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        return dispatch_.GetTypeInfoCount(count);
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        return dispatch_.GetTypeInfo(index, info);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        return dispatch_.GetIDsOfNames(names, count, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     UINT* badArgument) override {
+        return dispatch_.Invoke(static_cast<Dual*>(this), id, flags, params, result, exception,
+                                badArgument);
+    }
+
+private:
+    LONG references_ = 1;
+    TypeInfoDispatch dispatch_;
+};

@@ -48,14 +48,6 @@ SAFEARRAY* StringArray(const char* ServerClass::*field) {
 
 }  // namespace
 
-CCompReg::CCompReg() {
-    AddServerReference();
-}
-
-CCompReg::~CCompReg() {
-    ReleaseServerReference();
-}
-
 HRESULT CCompReg::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
@@ -66,34 +58,6 @@ HRESULT CCompReg::QueryInterface(REFIID iid, void** object) {
     }
     *object = nullptr;
     return E_NOINTERFACE;
-}
-
-ULONG CCompReg::AddRef() {
-    return InterlockedIncrement(&references_);
-}
-
-ULONG CCompReg::Release() {
-    LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-}
-
-HRESULT CCompReg::GetTypeInfoCount(UINT* count) {
-    return dispatch_.GetTypeInfoCount(count);
-}
-
-HRESULT CCompReg::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    return dispatch_.GetTypeInfo(index, info);
-}
-
-HRESULT CCompReg::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    return dispatch_.GetIDsOfNames(names, count, ids);
-}
-
-HRESULT CCompReg::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                         EXCEPINFO* exception, UINT* badArgument) {
-    return dispatch_.Invoke(static_cast<IComponentRegistrar*>(this), id, flags, params, result,
-                            exception, badArgument);
 }
 
 HRESULT CCompReg::Attach(BSTR) {

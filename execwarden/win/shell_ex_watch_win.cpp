@@ -4,14 +4,9 @@
 #include "shared_section.h"
 
 CShellExWatch::CShellExWatch()
-    : in_(CreateEventA(nullptr, FALSE, FALSE, "Kavro ShellExecute Moniter 1.0.0.0 in")),
-      out_(CreateEventA(nullptr, FALSE, FALSE, "Kavro ShellExecute Moniter 1.0.0.0 out")) {
-    AddServerReference();
-}
-
-CShellExWatch::~CShellExWatch() {
-    ReleaseServerReference();
-}
+    : CDualObject(kIidShellExWatch),
+      in_(CreateEventA(nullptr, FALSE, FALSE, "Kavro ShellExecute Moniter 1.0.0.0 in")),
+      out_(CreateEventA(nullptr, FALSE, FALSE, "Kavro ShellExecute Moniter 1.0.0.0 out")) {}
 
 HRESULT CShellExWatch::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
@@ -26,34 +21,6 @@ HRESULT CShellExWatch::QueryInterface(REFIID iid, void** object) {
     }
     AddRef();
     return S_OK;
-}
-
-ULONG CShellExWatch::AddRef() {
-    return InterlockedIncrement(&references_);
-}
-
-ULONG CShellExWatch::Release() {
-    LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-}
-
-HRESULT CShellExWatch::GetTypeInfoCount(UINT* count) {
-    return dispatch_.GetTypeInfoCount(count);
-}
-
-HRESULT CShellExWatch::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    return dispatch_.GetTypeInfo(index, info);
-}
-
-HRESULT CShellExWatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    return dispatch_.GetIDsOfNames(names, count, ids);
-}
-
-HRESULT CShellExWatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* exception, UINT* badArgument) {
-    return dispatch_.Invoke(static_cast<IShellExWatch*>(this), id, flags, params, result, exception,
-                            badArgument);
 }
 
 HRESULT CShellExWatch::Execute(LPSHELLEXECUTEINFOA request) {

@@ -4,31 +4,22 @@
 #include "com_server_win.h"
 #include "win/handles.h"
 
-class CShellExWatch final : public IShellExWatch, public IShellExecuteHookA {
+class CShellExWatch final : public CDualObject<IShellExWatch>, public IShellExecuteHookA {
 public:
-    // Creates or opens the hand-off events in this process and holds the library loaded.
+    // Creates or opens the hand-off events in this process.
     CShellExWatch();
-    // Closes the two event handles and lets the library go.
-    ~CShellExWatch();
+    // Closes the two event handles (the base lets the library go).
+    ~CShellExWatch() override = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception,
-                                     UINT* badArgument) override;
+    // One count for both interfaces.
+    ULONG STDMETHODCALLTYPE AddRef() override { return CDualObject::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return CDualObject::Release(); }
 
     // S_FALSE lets the shell start the program; S_OK means the request was handled (blocked).
     HRESULT STDMETHODCALLTYPE Execute(LPSHELLEXECUTEINFOA request) override;
 
 private:
-    LONG references_ = 1;
     UniqueHandle in_;
     UniqueHandle out_;
-    TypeInfoDispatch dispatch_{kIidShellExWatch};
 };
