@@ -58,6 +58,22 @@ TEST_F(MonitorDllTest, ComponentAnswersToItsOwnNameOnly) {
     EXPECT_TRUE(monitor_->Stop());
 }
 
+// The service as the component installed it: the driver from the library's own folder.
+void ExpectDriverService() {
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueService service(OpenServiceA(manager.get(), "ProcWatcherDriver", SERVICE_QUERY_CONFIG));
+    ASSERT_TRUE(service);
+    alignas(QUERY_SERVICE_CONFIGA) BYTE buffer[8192];
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
+    DWORD needed = 0;
+    ASSERT_TRUE(QueryServiceConfigA(service.get(), config, sizeof buffer, &needed));
+    EXPECT_STREQ("Kavro Labs Process creation detector.", config->lpDisplayName);
+    EXPECT_EQ(BesideTests("ProcWatchDriver.sys"), config->lpBinaryPathName);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), config->dwServiceType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config->dwStartType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), config->dwErrorControl);
+}
+
 TEST_F(MonitorDllTest, HandlersSeeEachNewProcessAndBlockedOnesEnd) {
     struct Case {
         const char* what;
@@ -74,6 +90,7 @@ TEST_F(MonitorDllTest, HandlersSeeEachNewProcessAndBlockedOnesEnd) {
     ASSERT_TRUE(monitor_->AddCallback(&first));
     ASSERT_TRUE(monitor_->AddCallback(&second));
     StartMonitor();
+    ExpectDriverService();
     const std::string idlePath = BesideTests("idle.exe");
     std::size_t firstCalls = 0, secondCalls = 0;
     DWORD sequence = 1;
