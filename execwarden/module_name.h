@@ -1,0 +1,45 @@
+#pragma once
+// The image lookup of a new process: the first module with a usable file name.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// `name` without its leading blanks, tabs, backspaces and line feeds.
+std::string_view TrimModuleName(std::string_view name);
+
+using ModuleAddress = std::uintptr_t;
+
+constexpr std::size_t kModuleTableEntries = 1024;  // 4096 bytes of 32-bit handles
+constexpr int kImageLookupRetries = 51;            // after the first try: about one second
+constexpr unsigned kImageLookupRetryMs = 20;
+
+// What the lookup asks of the system, one process at a time.
+class ProcessImageSource {
+public:
+    // False when the process cannot be opened.
+    virtual bool Open(std::uint32_t processId) = 0;
+    // Up to `capacity` modules into `modules`; `*count` receives how many the process
+    // has (which may be more). False when the enumeration failed.
+    virtual bool EnumerateModules(ModuleAddress* modules, std::size_t capacity,
+                                  std::size_t* count) = 0;
+    // The module's file name (at most 260 bytes), false when it cannot be read.
+    virtual bool ModuleFileName(ModuleAddress module, std::string* name) = 0;
+    // Waits `ms` between tries; false when the lookup must give up at once (stopping).
+    virtual bool Pause(unsigned ms) = 0;
+    // Ends what Open began; called after every successful Open.
+    virtual void Close() = 0;
+
+protected:
+    ~ProcessImageSource() = default;
+};
+
+struct ProcessImage {
+    std::string path;          // "" when no module name was found
+    ModuleAddress module = 0;  // 0 whenever the path is ""
+    bool stopped = false;      // the lookup gave up because the monitor is stopping
+};
+
+// A process that has just been created may have no modules yet: an enumeration that fails,
+// or succeeds with no module at all, is tried again up to kImageLookupRetries times.
+ProcessImage FindProcessImage(ProcessImageSource& source, std::uint32_t processId);
