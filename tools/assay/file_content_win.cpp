@@ -1,10 +1,6 @@
-#include "mapped_file_win.h"
+#include "file_content_win.h"
 
 #include "text_win.h"
-
-namespace {
-const uint8_t kNoBytes[1] = {0};
-}  // namespace
 
 int64_t UnixSecondsFromFileTime(const FILETIME& time) {
     const int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) |
@@ -18,41 +14,47 @@ int64_t UnixSecondsFromFileTime(const FILETIME& time) {
     return seconds;
 }
 
-bool MappedFile::Open(const std::wstring& path, std::string* why) {
+bool FileContent::Read(const std::wstring& path, std::string* why) {
+    size_ = 0;
+    createdSeconds_ = 0;
     // Writers and deleters are let in: a file being replaced is scanned as it was.
-    file_.reset(CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file_) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
         *why = "cannot open: " + ErrorText(GetLastError());
         return false;
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file_.get(), &info)) {
+    // Size and creation time one by one: under Wine, GetFileInformationByHandle asks
+    // for the volume's serial number as well and costs ten times as much.
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size)) {
         *why = "cannot read its size: " + ErrorText(GetLastError());
         return false;
     }
-    size_ = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    createdSeconds_ = UnixSecondsFromFileTime(info.ftCreationTime);
-    if (size_ == 0) {
-        // No mapping of an empty file exists; the analyser still gets a subject.
-        bytes_ = kNoBytes;
-        return true;
-    }
-    mapping_.reset(CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping_) {
-        *why = "cannot map: " + ErrorText(GetLastError());
+    FILETIME created;
+    if (!GetFileTime(file.get(), &created, nullptr, nullptr)) {
+        *why = "cannot read its creation time: " + ErrorText(GetLastError());
         return false;
     }
-    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view_ && size_ > kAnalysedBytes) {
-        view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0,
-                                  static_cast<SIZE_T>(kAnalysedBytes)));
+    size_ = static_cast<uint64_t>(size.QuadPart);
+    createdSeconds_ = UnixSecondsFromFileTime(created);
+
+    const DWORD wanted = static_cast<DWORD>(size_ < kAnalysedBytes ? size_ : kAnalysedBytes);
+    // One byte more than the file holds, so that an empty file has a valid pointer too.
+    if (bytes_.size() < static_cast<size_t>(wanted) + 1) bytes_.resize(wanted + 1);
+    DWORD have = 0;
+    while (have < wanted) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes_.data() + have, wanted - have, &got, nullptr)) {
+            *why = "cannot read: " + ErrorText(GetLastError());
+            return false;
+        }
+        if (got == 0) {
+            *why = "cannot read: the file became shorter while it was read";
+            return false;
+        }
+        have += got;
     }
-    if (!view_) {
-        *why = "cannot map: " + ErrorText(GetLastError());
-        return false;
-    }
-    bytes_ = static_cast<const uint8_t*>(view_.get());
     return true;
 }
