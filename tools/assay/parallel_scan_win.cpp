@@ -176,9 +176,11 @@ private:
             }
             if (frames.empty()) continue;
             if (held == 0) slot.since = Clock::now();
-            if (!slot.worker->Send(frames)) {
-                // Gone before it got these files; whatever it had before, it was on.
-                Lose(i, ExitText(slot.worker->ExitCode(kEndWaitMilliseconds)), held > 0);
+            const DWORD patience = static_cast<DWORD>(options_.fileTimeoutSeconds) * 1000;
+            if (!slot.worker->Send(frames, patience)) {
+                // Gone, or stuck, before it took these files; it was on its oldest one.
+                const DWORD code = slot.worker->ExitCode(0);
+                Lose(i, code == STILL_ACTIVE ? HungText() : ExitText(code), held > 0);
             }
         }
     }
@@ -323,6 +325,11 @@ private:
         fatal_ = status;
     }
 
+    std::string HungText() const {
+        return "analyser hung: no verdict within " + std::to_string(options_.fileTimeoutSeconds) +
+               " s";
+    }
+
     Clock::duration Limit(const Slot& slot) const {
         return slot.ready ? std::chrono::duration_cast<Clock::duration>(fileLimit_) : startLimit_;
     }
@@ -340,12 +347,7 @@ private:
                 Fail("a worker did not get ready in time", kExitCrashed);
                 return;
             }
-            char why[80];
-            std::snprintf(
-                why, sizeof(why), "analyser hung: no verdict within %lu s",
-                static_cast<unsigned long>(
-                    std::chrono::duration_cast<std::chrono::seconds>(Limit(slot)).count()));
-            Lose(i, why);
+            Lose(i, HungText());
         }
     }
 

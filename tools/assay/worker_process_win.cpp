@@ -5,9 +5,9 @@
 
 namespace {
 
-// Room in each direction for the requests a worker holds and for answers waiting to
-// be read.
-constexpr DWORD kPipeBuffer = 256 * 1024;
+// Room in each direction for the requests a worker holds (a few, each at most 64 KiB)
+// and for answers waiting to be read.
+constexpr DWORD kPipeBuffer = 512 * 1024;
 constexpr DWORD kInboxBytes = 64 * 1024;
 
 UniqueHandle InheritableCopy(HANDLE handle) {
@@ -155,17 +155,22 @@ bool WorkerProcess::Collect(FrameReader* reader) {
     return StartRead();
 }
 
-bool WorkerProcess::Send(const std::string& frame) {
+bool WorkerProcess::Send(const std::string& frames, DWORD milliseconds) {
     if (closed_ || !pipe_) return false;
     size_t sent = 0;
-    while (sent < frame.size()) {
+    while (sent < frames.size()) {
         OVERLAPPED state = {};
         state.hEvent = writeEvent_.get();
         DWORD wrote = 0;
-        const DWORD chunk = static_cast<DWORD>(frame.size() - sent);
-        if (!WriteFile(pipe_.get(), frame.data() + sent, chunk, &wrote, &state)) {
+        const DWORD chunk = static_cast<DWORD>(frames.size() - sent);
+        if (!WriteFile(pipe_.get(), frames.data() + sent, chunk, &wrote, &state)) {
             if (GetLastError() != ERROR_IO_PENDING) return false;
-            if (!GetOverlappedResult(pipe_.get(), &state, &wrote, TRUE)) return false;
+            if (WaitForSingleObject(writeEvent_.get(), milliseconds) != WAIT_OBJECT_0) {
+                CancelIo(pipe_.get());
+                GetOverlappedResult(pipe_.get(), &state, &wrote, TRUE);
+                return false;
+            }
+            if (!GetOverlappedResult(pipe_.get(), &state, &wrote, FALSE)) return false;
         } else if (!GetOverlappedResult(pipe_.get(), &state, &wrote, FALSE)) {
             return false;
         }

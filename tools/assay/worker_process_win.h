@@ -39,9 +39,10 @@ public:
     bool Start(const std::wstring& program, const std::vector<std::wstring>& arguments,
                const WorkerEnvironment& environment, std::string* why);
 
-    // Writes frames; false when the worker is gone. A worker holds at most a few
-    // requests at a time and the pipe's buffer takes them all, so this does not wait.
-    bool Send(const std::string& frame);
+    // Writes frames; false when the worker is gone, or has not taken them within
+    // `milliseconds`. A worker holds at most a few requests at a time and the pipe's
+    // buffer takes them all, so this waits only for a worker that stopped reading.
+    bool Send(const std::string& frames, DWORD milliseconds);
 
     // Signalled when a read has finished: bytes arrived, or the pipe was closed.
     HANDLE readable() const { return readEvent_.get(); }

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # assay.exe's parallel scan end to end under Wine:
 #   assay_jobs_end_to_end.sh WINE_RUN ASSAY_EXE FAULTS_DLL SAMPLES_DIR WORK_DIR
-# 1. A fixed sample of Wine's own PE files (with an unreadable path and an empty file)
-#    gives the same lines with --jobs 1 and --jobs 3, table and JSON, timings aside.
+# 1. A fixed sample of Wine's own PE files (with an unreadable path, an empty file and a
+#    name outside the ANSI code page) gives the same lines with --jobs 1 and --jobs 3,
+#    table and JSON, timings aside.
 # 2. With an analyser that crashes, hangs or vanishes on marked files (FAULTS_DLL, put
 #    beside a copy of assay.exe as Assayer.dll) the scan goes on: each marked file is an
 #    error, tried once; the others get the verdicts of the real analyser; exit status 3.
 # 3. Ending the parent (killed, or Ctrl-C) ends its workers; Ctrl-C prints a summary.
 set -u
-export LC_ALL=C
+# One file order whatever the caller's locale, and file names that Wine reads as UTF-8.
+export LC_ALL=C.UTF-8
 wine_run=$1 assay=$2 faults_dll=$3 samples=$4 work=$5
 py=/usr/bin/python3
 failures=0
@@ -31,7 +33,8 @@ run() {
 untimed() {
     "$py" - "$1" <<'PYEOF'
 import json, re, sys
-for line in open(sys.argv[1], encoding="utf-8"):
+# Table lines are in the ANSI code page, not UTF-8: their bytes are kept as they are.
+for line in open(sys.argv[1], encoding="utf-8", errors="surrogateescape"):
     line = line.rstrip("\n")
     if line.startswith("{"):
         o = json.loads(line)
@@ -41,7 +44,7 @@ for line in open(sys.argv[1], encoding="utf-8"):
         line = json.dumps(o, sort_keys=True)
     else:
         line = re.sub(r" in [0-9.]+ s, [0-9.]+ files/s$", "", line)
-    print(line)
+    sys.stdout.buffer.write(line.encode("utf-8", errors="surrogateescape") + b"\n")
 PYEOF
 }
 
@@ -55,7 +58,11 @@ if [ -d "$corpus" ]; then
         picked+=("$(win "${all[$i]}")")
     done
     : >"$work/empty.exe"
-    picked+=("$(win "$work/empty.exe")" "$(win "$work/not-here.exe")" "$(win "$samples")")
+    # A name the ANSI code page cannot spell travels to the workers as it is.
+    mkdir -p "$work/names"
+    cp "$samples/svch0st.exe" "$work/names/caf$(printf '\xc3\xa9')-$(printf '\xe4\xb8\xad').exe"
+    picked+=("$(win "$work/empty.exe")" "$(win "$work/not-here.exe")" "$(win "$samples")"
+             "$(win "$work/names")")
     for format in --json --table; do
         options=(); [ "$format" = --json ] && options=(--json)
         run "$assay" ${options[@]+"${options[@]}"} --jobs 1 "${picked[@]}"; s1=$status
