@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Times assay.exe (under Wine, one thread) against its peers on the same corpus, with
-# the files already in the page cache:
-#   YARA (yara -p 1 -r, rules in bench/assay-peers.yar), python3-pefile (imports and
-#   resources, bench/assay-pefile.py), md5sum (the hashing floor), cat (the I/O floor).
-# Prints the median wall seconds, files/s and MB/s of each, and each peer's time over
-# assay's (a ratio of 1.0 or more: assay is at least as fast). Then times assay's
-# analysis of a 16 MiB worst-case file: a real DLL followed by an overlay full of "MZ"
-# headers that lead to "PE" signatures and of e-mail-like text.
+# Times assay.exe (under Wine) against its peers on the same corpus, with the files
+# already in the page cache:
+#   assay --jobs 1 (one process) and --jobs 2 (two worker processes),
+#   YARA with one and with two threads (yara -p 1|2 -r, rules in bench/assay-peers.yar),
+#   python3-pefile (imports and resources, bench/assay-pefile.py), md5sum (the hashing
+#   floor), cat (the I/O floor).
+# The commands take turns, one run of each per round, so that a machine that speeds up
+# or slows down during the benchmark does so for all of them. Prints the median wall
+# seconds, files/s and MB/s of each, each one's time over assay --jobs 1's (1.0 or
+# more: assay --jobs 1 is at least as fast), and the ratios the targets are about. Then
+# times assay's analysis of a 16 MiB worst-case file: a real DLL followed by an overlay
+# full of "MZ" headers that lead to "PE" signatures and of e-mail-like text.
 #   bash bench/assay-vs-peers.sh [RUNS]        RUNS default 3
 # ASSAY_BUILD_DIR names the windows tree to use (default build/windows).
 set -euo pipefail
@@ -59,61 +63,85 @@ PYEOF
 # Everything into the page cache, twice over.
 for _ in 1 2; do find "$corpus" "$work/worst" -type f -exec cat {} + >/dev/null; done
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 "$build/wine-run.sh" --start-server
 trap '"$build/wine-run.sh" --stop-server' EXIT
 corpus_win="Z:${corpus//\//\\}"
 worst_win="Z:${worst//\//\\}"
 
-# run_timed NAME COMMAND...: runs the command $runs times (output to files, never a
-# pipe: $work/NAME.RUN.out) and appends "NAME median-seconds" to $work/times.
-: >"$work/times"
-run_timed() {
-    local name=$1; shift
-    local samples=()
-    for ((r = 0; r < runs; ++r)); do
-        local start end
-        start=$(date +%s%N)
-        "$@" </dev/null >"$work/$name.$r.out" 2>"$work/$name.err" || true
-        end=$(date +%s%N)
-        samples+=("$(awk -v ns=$((end - start)) 'BEGIN {printf "%.3f", ns / 1e9}')")
-    done
-    local median
-    median=$(printf '%s\n' "${samples[@]}" | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}')
-    echo "$name $median" >>"$work/times"
+# The commands, by name; each runs $runs times, taking turns (output to files, never a
+# pipe: $work/NAME.RUN.out). Their medians go to $work/times as "NAME seconds".
+names=(assay assay-j2 yara yara-p2 pefile md5sum cat)
+run_once() {  # run_once NAME RUN: appends the wall seconds to $work/NAME.samples
+    local start end
+    start=$(date +%s%N)
+    case "$1" in
+        assay) "$build/wine-run.sh" "$build/bin/assay.exe" --jobs 1 --json --quiet "$corpus_win" ;;
+        assay-j2) "$build/wine-run.sh" "$build/bin/assay.exe" --jobs 2 --json --quiet "$corpus_win" ;;
+        yara) yara -p 1 -r -w "$root/bench/assay-peers.yar" "$corpus" ;;
+        yara-p2) yara -p 2 -r -w "$root/bench/assay-peers.yar" "$corpus" ;;
+        pefile) $py "$root/bench/assay-pefile.py" "$corpus" ;;
+        md5sum) find "$corpus" -type f -print0 | xargs -0 md5sum >/dev/null ;;
+        cat) find "$corpus" -type f -print0 | xargs -0 cat >/dev/null ;;
+    esac </dev/null >"$work/$1.$2.out" 2>"$work/$1.err" || true
+    end=$(date +%s%N)
+    awk -v ns=$((end - start)) 'BEGIN {printf "%.3f\n", ns / 1e9}' >>"$work/$1.samples"
 }
 
-echo "bench: $files files, $mib MiB, median of $runs runs each" >&2
-run_timed assay "$build/wine-run.sh" "$build/bin/assay.exe" --json --quiet "$corpus_win"
-# assay's own summary: the scan without Wine's start, median over the runs.
-assay_inside=$($py - "$work"/assay.*.out <<'PYEOF'
+echo "bench: $files files, $mib MiB, median of $runs runs each, taking turns" >&2
+: >"$work/times"
+for name in "${names[@]}"; do : >"$work/$name.samples"; done
+for ((r = 0; r < runs; ++r)); do
+    for name in "${names[@]}"; do run_once "$name" "$r"; done
+done
+for name in "${names[@]}"; do
+    echo "$name $(sort -g "$work/$name.samples" | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}')" \
+        >>"$work/times"
+done
+# assay's own summaries: the scan without Wine's start, median over the runs.
+inside() {
+    $py - "$work"/"$1".*.out <<'PYEOF'
 import json, statistics, sys
 print("%.2f" % statistics.median(
     json.loads(open(p).read().splitlines()[-1])["summary"]["seconds"] for p in sys.argv[1:]))
 PYEOF
-)
+}
+assay_inside=$(inside assay)
+assay_j2_inside=$(inside assay-j2)
 assay_flagged=$(grep -c '"verdict":"SUSPICIOUS"' "$work/assay.0.out" || true)
-run_timed yara yara -p 1 -r -w "$root/bench/assay-peers.yar" "$corpus"
-run_timed pefile $py "$root/bench/assay-pefile.py" "$corpus"
-run_timed md5sum sh -c 'find "$1" -type f -print0 | xargs -0 md5sum >/dev/null' sh "$corpus"
-run_timed cat sh -c 'find "$1" -type f -print0 | xargs -0 cat >/dev/null' sh "$corpus"
+# Both ways of scanning must agree on every file.
+$py - "$work/assay.0.out" "$work/assay-j2.0.out" <<'PYEOF' || echo "bench: WARNING: --jobs 1 and --jobs 2 disagree" >&2
+import json, sys
+def rows(path):
+    out = [json.loads(l) for l in open(path) if l.strip()][:-1]
+    for r in out:
+        r.pop("ms")
+    return out
+sys.exit(rows(sys.argv[1]) != rows(sys.argv[2]))
+PYEOF
 
 worst_ms=()
 for ((r = 0; r < runs; ++r)); do
-    "$build/wine-run.sh" "$build/bin/assay.exe" --json "$worst_win" </dev/null >"$work/worst.out" 2>"$work/worst.err" || true
+    "$build/wine-run.sh" "$build/bin/assay.exe" --jobs 1 --json "$worst_win" </dev/null >"$work/worst.out" 2>"$work/worst.err" || true
     worst_ms+=("$($py -c 'import json,sys; print(json.loads(open(sys.argv[1]).readline())["ms"])' "$work/worst.out")")
 done
 worst_line=$(head -n 1 "$work/worst.out")
 
 awk -v files="$files" -v bytes="$bytes" '
-    { name[NR] = $1; secs[NR] = $2; if ($1 == "assay") base = $2 }
+    { name[NR] = $1; secs[NR] = $2; at[$1] = $2 }
     END {
-        printf "%-8s %9s %9s %9s %11s\n", "tool", "seconds", "files/s", "MB/s", "peer/assay"
+        printf "%-9s %9s %9s %9s %11s\n", "tool", "seconds", "files/s", "MB/s", "peer/assay"
         for (i = 1; i <= NR; ++i)
-            printf "%-8s %9.2f %9.1f %9.1f %11.2f\n", name[i], secs[i], files / secs[i],
-                   bytes / 1e6 / secs[i], secs[i] / base
+            printf "%-9s %9.2f %9.1f %9.1f %11.2f\n", name[i], secs[i], files / secs[i],
+                   bytes / 1e6 / secs[i], secs[i] / at["assay"]
+        printf "\n"
+        printf "yara -p 1 / assay --jobs 1   %5.2f  (target 1.5 or more)\n", at["yara"] / at["assay"]
+        printf "yara -p 2 / assay --jobs 2   %5.2f  (target 1.0 or more)\n", at["yara-p2"] / at["assay-j2"]
+        printf "assay --jobs 1 / --jobs 2    %5.2f  (target 1.7 or more)\n", at["assay"] / at["assay-j2"]
     }' "$work/times"
 echo
 echo "corpus: $files files, $mib MiB in $corpus (page cache warm), median of $runs runs"
-echo "assay wall time includes starting Wine; its own scan took ${assay_inside} s (median); it flagged $assay_flagged file(s)"
+echo "processors: $(nproc); load average before the runs: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "assay wall time includes starting Wine; its own scan took ${assay_inside} s with --jobs 1 and ${assay_j2_inside} s with --jobs 2 (medians); it flagged $assay_flagged file(s)"
 echo "worst case (16 MiB: $(cat "$worst.source") and an overlay): $(printf '%s\n' "${worst_ms[@]}" | sort -g | awk '{v[NR] = $1} END {printf "%.1f", v[int((NR + 1) / 2)]}') ms median analysis (target under 150 ms)"
 echo "  $worst_line"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The main job: scans files with Assayer.dll and prints a verdict table.
-#   bash scripts/assay.sh [--config FILE] [--signatures FILE]... [--json] [--quiet] [PATH...]
+#   bash scripts/assay.sh [--config FILE] [--signatures FILE]... [--json] [--quiet]
+#                         [--jobs N] [--timeout SECONDS] [PATH...]
 # Installs and builds what is missing first (scripts/setup.sh, then the windows
 # preset's assay.exe, Assayer.dll and demonstration samples), converts Linux paths
 # for Wine and runs assay.exe in the build tree's private prefix. Without paths it
 # scans the demonstration set: the synthetic samples in build/windows/samples and the
 # prefix's own system files (C:\windows\system32).
 # Exit status: assay's (0 nothing suspicious, 1 something suspicious, 2 usage error,
-# 3 a crash while scanning a file, named on stderr),
+# 3 the analyser crashed or hung on a file, 130 interrupted),
 # or 4 when the tools could not be installed or built.
 set -uo pipefail
 # Paths on the command line are relative to where the script was started.
@@ -59,6 +60,9 @@ while [ $# -gt 0 ]; do
             [ $# -ge 2 ] || { options+=("$1"); shift; continue; }
             options+=("$1" "$(absolute "$2")"); shift 2 ;;
         --signatures=*) options+=(--signatures "$(absolute "${1#--signatures=}")"); shift ;;
+        --jobs | -j | --timeout)  # a number follows
+            [ $# -ge 2 ] || { options+=("$1"); shift; continue; }
+            options+=("$1" "$2"); shift 2 ;;
         --) shift; break ;;
         -*) options+=("$1"); shift ;;
         *) break ;;

@@ -56,8 +56,26 @@ bool EndsWith(const char* text, const char* suffix) {
 }  // namespace
 
 uint16_t ClassifyImageBytes(const uint8_t* data, uint32_t fileSize, const char* path) {
+    uint32_t needed = 0;
+    return ClassifyImagePrefix(data, fileSize, fileSize, path, &needed);
+}
+
+uint16_t ClassifyImagePrefix(const uint8_t* data, uint32_t available, uint32_t fileSize,
+                             const char* path, uint32_t* needed) {
+    *needed = 0;
     if (fileSize <= kSmallestImageFile) return kNotImage;
-    const ByteView view(data, fileSize);
+    if (available > fileSize) available = fileSize;
+    // Each read below lies inside the file or is absent because it does not. Before each
+    // group of reads the prefix is made to cover everything of that group that lies in
+    // the file, so that the reads see just what a view of the whole file would show.
+    const auto lacks = [&](uint64_t end) {
+        if (end > fileSize) end = fileSize;
+        if (end <= available) return false;
+        *needed = static_cast<uint32_t>(end);
+        return true;
+    };
+    const ByteView view(data, available);
+    if (lacks(kLfanewOffset + 4)) return kNeedMoreBytes;
 
     uint16_t mz = 0;
     uint32_t lfanewRaw = 0;
@@ -66,6 +84,8 @@ uint16_t ClassifyImageBytes(const uint8_t* data, uint32_t fileSize, const char* 
     const int32_t lfanew = static_cast<int32_t>(lfanewRaw);
     if (lfanew < 0 || static_cast<uint32_t>(lfanew) > fileSize) return kNotImage;
     const uint64_t nt = static_cast<uint32_t>(lfanew);
+    // The signature, the file header and the optional header's magic.
+    if (lacks(nt + kMagicOffset + 2)) return kNeedMoreBytes;
 
     // An NT header that starts in the last bytes of the file has no signature to read.
     uint32_t signature = 0;
@@ -83,6 +103,9 @@ uint16_t ClassifyImageBytes(const uint8_t* data, uint32_t fileSize, const char* 
         return kDamagedImage;
     }
     if ((fileSize - sectionTable) / kSectionHeaderSize < sectionCount) return kDamagedImage;
+    if (lacks(sectionTable + static_cast<uint64_t>(sectionCount) * kSectionHeaderSize)) {
+        return kNeedMoreBytes;
+    }
 
     for (uint32_t i = 0; i < sectionCount; ++i) {
         const uint64_t header = sectionTable + static_cast<uint64_t>(i) * kSectionHeaderSize;

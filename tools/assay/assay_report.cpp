@@ -89,12 +89,17 @@ std::string FormatTableLine(const FileVerdict& file) {
 }
 
 std::string FormatTableSummary(const ScanSummary& s) {
+    char crashed[48] = "";
+    if (s.crashed > 0) {
+        std::snprintf(crashed, sizeof(crashed), " (%llu crashed)",
+                      static_cast<unsigned long long>(s.crashed));
+    }
     char line[256];
     std::snprintf(line, sizeof(line),
-                  "files %llu, suspicious %llu, errors %llu, %.1f MiB in %.2f s, %.1f files/s",
-                  static_cast<unsigned long long>(s.files),
+                  "%sfiles %llu, suspicious %llu, errors %llu%s, %.1f MiB in %.2f s, %.1f files/s",
+                  s.interrupted ? "interrupted: " : "", static_cast<unsigned long long>(s.files),
                   static_cast<unsigned long long>(s.suspicious),
-                  static_cast<unsigned long long>(s.errors), s.bytes / kMiB, s.seconds,
+                  static_cast<unsigned long long>(s.errors), crashed, s.bytes / kMiB, s.seconds,
                   PerSecond(static_cast<double>(s.files), s.seconds));
     return line;
 }
@@ -126,6 +131,8 @@ std::string FormatJsonSummary(const ScanSummary& s) {
     summary["files"] = s.files;
     summary["suspicious"] = s.suspicious;
     summary["errors"] = s.errors;
+    summary["crashed"] = s.crashed;
+    summary["interrupted"] = s.interrupted;
     summary["mib"] = s.bytes / kMiB;
     summary["seconds"] = s.seconds;
     summary["files_per_second"] = PerSecond(static_cast<double>(s.files), s.seconds);
@@ -139,11 +146,14 @@ void CountInto(const FileVerdict& file, ScanSummary* summary) {
     if (file.verdict == Verdict::kSuspicious) ++summary->suspicious;
     if (file.verdict == Verdict::kError) {
         ++summary->errors;
+        if (file.crashed) ++summary->crashed;
     } else {
         summary->bytes += file.size;
     }
 }
 
 int ExitStatusFor(const ScanSummary& summary) {
-    return summary.suspicious > 0 ? 1 : 0;
+    if (summary.interrupted) return kExitInterrupted;
+    if (summary.crashed > 0) return kExitCrashed;
+    return summary.suspicious > 0 ? kExitSuspicious : 0;
 }

@@ -13,15 +13,24 @@ struct FileVerdict {
     uint64_t size = 0;  // bytes on disk
     std::string error;  // why the file could not be scanned (verdict kError)
     double milliseconds = 0;
+    bool crashed = false;  // the error is the analyser crashing or hanging on the file
 };
 
 struct ScanSummary {
     uint64_t files = 0;  // every file reported, errors included
     uint64_t suspicious = 0;
     uint64_t errors = 0;
-    uint64_t bytes = 0;  // of the files scanned
+    uint64_t crashed = 0;  // errors where the analyser crashed or hung
+    uint64_t bytes = 0;    // of the files scanned
     double seconds = 0;
+    bool interrupted = false;  // the scan was stopped before the walk was done
 };
+
+// Exit statuses; where several apply the first in this order wins.
+constexpr int kExitInterrupted = 130;
+constexpr int kExitCrashed = 3;
+constexpr int kExitSuspicious = 1;
+constexpr int kExitUsage = 2;  // nothing was scanned
 
 // The feature a hit letter stands for ("FewAPICount" for 'C'), or null for a letter
 // that no feature produces.
@@ -43,5 +52,7 @@ std::string FormatJsonSummary(const ScanSummary& summary);
 
 void CountInto(const FileVerdict& file, ScanSummary* summary);
 
-// 0 when nothing was suspicious, 1 when something was; unreadable files do not count.
+// kExitInterrupted, else kExitCrashed when the analyser crashed or hung on any file,
+// else kExitSuspicious when something was suspicious, else 0. Unreadable files do not
+// count.
 int ExitStatusFor(const ScanSummary& summary);

@@ -1,9 +1,6 @@
 #include "file_walk_win.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <vector>
 
 #include "text_win.h"
 
@@ -25,54 +22,74 @@ std::wstring Join(const std::wstring& directory, const std::wstring& name) {
     return directory + L'\\' + name;
 }
 
-void WalkDirectory(const std::wstring& directory, const WalkVisitor& visitor) {
-    struct Entry {
-        std::wstring name;
-        DWORD attributes;
-    };
-    std::vector<Entry> entries;
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW(Join(directory, L"*").c_str(), &found);
-        if (find == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            // An empty directory may answer "no more files" instead of listing . and ..
-            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
-                visitor.failure(directory, "cannot list: " + ErrorText(error));
-            }
-            return;
-        }
-        FindCloser closer{find};
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            entries.push_back({name, found.dwFileAttributes});
-        } while (FindNextFileW(find, &found));
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry& a, const Entry& b) { return a.name < b.name; });
-    for (const Entry& entry : entries) {
-        const std::wstring path = Join(directory, entry.name);
-        if (!IsDirectory(entry.attributes)) {
-            visitor.file(path);
-        } else if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-            // Linked directories are left alone: they may lead back up the tree.
-            WalkDirectory(path, visitor);
-        }
+}  // namespace
+
+FileWalk::FileWalk(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        ready_.push_back({path, true, "cannot open: " + ErrorText(GetLastError())});
+    } else if (IsDirectory(attributes)) {
+        Enter(path);
+    } else {
+        ready_.push_back({path, false, std::string()});
     }
 }
 
-}  // namespace
-
-void WalkPath(const std::wstring& path, const WalkVisitor& visitor) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        visitor.failure(path, "cannot open: " + ErrorText(GetLastError()));
+void FileWalk::Enter(const std::wstring& directory) {
+    Level level;
+    level.directory = directory;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(Join(directory, L"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // An empty directory may answer "no more files" instead of listing . and ..
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
+            ready_.push_back({directory, true, "cannot list: " + ErrorText(error)});
+        }
         return;
     }
-    if (IsDirectory(attributes)) {
-        WalkDirectory(path, visitor);
-    } else {
-        visitor.file(path);
+    FindCloser closer{find};
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        level.entries.emplace_back(name, found.dwFileAttributes);
+    } while (FindNextFileW(find, &found));
+    std::sort(level.entries.begin(), level.entries.end());
+    levels_.push_back(std::move(level));
+}
+
+bool FileWalk::Next(WalkEntry* entry) {
+    for (;;) {
+        if (!ready_.empty()) {
+            *entry = std::move(ready_.front());
+            ready_.erase(ready_.begin());
+            return true;
+        }
+        if (levels_.empty()) return false;
+        Level& level = levels_.back();
+        if (level.next == level.entries.size()) {
+            levels_.pop_back();
+            continue;
+        }
+        const auto& found = level.entries[level.next++];
+        const std::wstring path = Join(level.directory, found.first);
+        if (!IsDirectory(found.second)) {
+            *entry = {path, false, std::string()};
+            return true;
+        }
+        // Linked directories are left alone: they may lead back up the tree.
+        if ((found.second & FILE_ATTRIBUTE_REPARSE_POINT) == 0) Enter(path);
+    }
+}
+
+void WalkPath(const std::wstring& path, const WalkVisitor& visitor) {
+    FileWalk walk(path);
+    WalkEntry entry;
+    while (walk.Next(&entry)) {
+        if (entry.failed) {
+            visitor.failure(entry.path, entry.why);
+        } else {
+            visitor.file(entry.path);
+        }
     }
 }

@@ -60,6 +60,18 @@ TEST(AssayOptions, UsageErrorsSayWhy) {
         {"f", ""},                                // an empty path
         {"f", "--signatures"},                    // signatures without a file
         {"--signatures=", "f"},                   // an empty signature file
+        {"--jobs", "f"},                          // a path is no number
+        {"-j", "0", "f"},                         // at least one
+        {"--jobs=33", "f"},                       // at most kMostJobs
+        {"-j2x", "f"},                            // digits only
+        {"-j", "+2", "f"},                        // no sign
+        {"--jobs", "99999999999", "f"},           // far too many
+        {"-j", "2", "-j", "3", "f"},              // jobs twice
+        {"--timeout", "0", "f"},                  // at least a second
+        {"--timeout=86401", "f"},                 // at most a day
+        {"f", "--timeout"},                       // timeout without a number
+        {"--worker", "12", "f"},                  // a worker takes no paths
+        {"--worker", "x"},                        // a handle is a number
     };
     for (const auto& args : bad) {
         AssayOptions options;
@@ -67,6 +79,39 @@ TEST(AssayOptions, UsageErrorsSayWhy) {
         EXPECT_FALSE(Parse(args, &options, &error)) << ::testing::PrintToString(args);
         EXPECT_FALSE(error.empty()) << ::testing::PrintToString(args);
     }
+}
+
+TEST(AssayOptions, JobsTimeoutAndWorkerForms) {
+    const struct {
+        std::vector<std::string> args;
+        int jobs;
+        uint32_t timeout;
+    } cases[] = {
+        {{"f"}, 0, 60},  // one job per processor, a minute per file
+        {{"--jobs", "3", "f"}, 3, 60},
+        {{"--jobs=1", "f"}, 1, 60},
+        {{"-j", "32", "f"}, 32, 60},
+        {{"-j4", "--timeout", "5", "f"}, 4, 5},
+        {{"--timeout=86400", "f"}, 0, 86400},
+    };
+    for (const auto& c : cases) {
+        AssayOptions options;
+        std::string error;
+        ASSERT_TRUE(Parse(c.args, &options, &error)) << error;
+        EXPECT_EQ(options.jobs, c.jobs) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(options.fileTimeoutSeconds, c.timeout) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(options.paths, std::vector<std::string>{"f"});
+        EXPECT_EQ(options.workerPipe, 0u);
+    }
+    // A worker gets the configuration and the databases, and no path.
+    AssayOptions worker;
+    std::string error;
+    ASSERT_TRUE(Parse({"--worker", "4294967295", "--config", "w.ini", "--signatures", "s.txt"},
+                      &worker, &error))
+        << error;
+    EXPECT_EQ(worker.workerPipe, 0xFFFFFFFFu);
+    EXPECT_EQ(worker.configPath, "w.ini");
+    EXPECT_EQ(worker.signatureFiles, std::vector<std::string>{"s.txt"});
 }
 
 TEST(AssayOptions, HelpNeedsNoPath) {

@@ -116,6 +116,44 @@ TEST(AssayReport, SummaryCountsAndExitStatus) {
     EXPECT_DOUBLE_EQ(parsed["summary"]["files_per_second"].get<double>(), 6.0);
 }
 
+TEST(AssayReport, ExitStatusPrecedence) {
+    FileVerdict crashed = Make(Verdict::kError, 0, "", "x");
+    crashed.error = "analyser crashed: exception 0xC0000005";
+    crashed.crashed = true;
+    const struct {
+        bool suspicious, crash, interrupted;
+        int status;
+    } cases[] = {
+        {false, false, false, 0}, {true, false, false, 1},   {false, true, false, 3},
+        {true, true, false, 3},   {false, false, true, 130}, {true, true, true, 130},
+    };
+    for (const auto& c : cases) {
+        ScanSummary summary;
+        CountInto(Make(Verdict::kClean, 0, "", "a"), &summary);
+        if (c.suspicious) CountInto(Make(Verdict::kSuspicious, 200, "CJM", "b"), &summary);
+        if (c.crash) CountInto(crashed, &summary);
+        summary.interrupted = c.interrupted;
+        EXPECT_EQ(ExitStatusFor(summary), c.status) << c.suspicious << c.crash << c.interrupted;
+    }
+}
+
+TEST(AssayReport, SummaryNamesCrashesAndInterruptions) {
+    ScanSummary summary;
+    FileVerdict crashed = Make(Verdict::kError, 0, "", "x");
+    crashed.crashed = true;
+    CountInto(crashed, &summary);
+    CountInto(Make(Verdict::kError, 0, "", "y"), &summary);
+    summary.interrupted = true;
+    summary.seconds = 1;
+    EXPECT_EQ(FormatTableSummary(summary),
+              "interrupted: files 2, suspicious 0, errors 2 (1 crashed), 0.0 MiB in 1.00 s, "
+              "2.0 files/s");
+    const nlohmann::json parsed = nlohmann::json::parse(FormatJsonSummary(summary));
+    EXPECT_EQ(parsed["summary"]["crashed"], 1);
+    EXPECT_EQ(parsed["summary"]["errors"], 2);
+    EXPECT_EQ(parsed["summary"]["interrupted"], true);
+}
+
 TEST(AssayReport, NoTimeMeansNoRate) {
     ScanSummary summary;
     EXPECT_EQ(FormatTableSummary(summary),

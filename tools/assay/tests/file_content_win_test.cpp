@@ -1,4 +1,4 @@
-#include "mapped_file_win.h"
+#include "file_content_win.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ FILETIME FileTimeOf(uint64_t ticks) {
     return time;
 }
 
-TEST(MappedFile, FileTimesBecomeUnixSeconds) {
+TEST(FileContent, FileTimesBecomeUnixSeconds) {
     const uint64_t epoch = 116444736000000000ull;
     EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(epoch)), 0);
     EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(epoch + 9999999)), 0);
@@ -27,15 +27,15 @@ TEST(MappedFile, FileTimesBecomeUnixSeconds) {
     EXPECT_EQ(UnixSecondsFromFileTime(FileTimeOf(epoch + 2147483648ull * 10000000)), 2147483648ll);
 }
 
-TEST(MappedFile, BytesSizeAndCreationTime) {
+TEST(FileContent, BytesSizeAndCreationTime) {
     TempTree tree;
     std::string bytes(70000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
     ASSERT_TRUE(tree.WriteFile(L"data.bin", bytes));
 
-    MappedFile file;
+    FileContent file;
     std::string why;
-    ASSERT_TRUE(file.Open(tree.Path(L"data.bin"), &why)) << why;
+    ASSERT_TRUE(file.Read(tree.Path(L"data.bin"), &why)) << why;
     ASSERT_EQ(file.size(), bytes.size());
     ASSERT_NE(file.bytes(), nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.bytes()), bytes.size()), bytes);
@@ -44,30 +44,45 @@ TEST(MappedFile, BytesSizeAndCreationTime) {
     EXPECT_GT(file.createdSeconds(), now - 3600) << "a file just written is new";
 }
 
-TEST(MappedFile, EmptyFileHasAnEmptyView) {
+TEST(FileContent, EachReadReplacesTheLast) {
+    TempTree tree;
+    ASSERT_TRUE(tree.WriteFile(L"long.bin", std::string(100000, 'x')));
+    ASSERT_TRUE(tree.WriteFile(L"short.bin", "abc"));
+    FileContent file;
+    std::string why;
+    ASSERT_TRUE(file.Read(tree.Path(L"long.bin"), &why)) << why;
+    ASSERT_TRUE(file.Read(tree.Path(L"short.bin"), &why)) << why;
+    EXPECT_EQ(file.size(), 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.bytes()), 3), "abc");
+    // A failed read leaves no size behind from the file before.
+    EXPECT_FALSE(file.Read(tree.Path(L"gone.bin"), &why));
+    EXPECT_EQ(file.size(), 0u);
+}
+
+TEST(FileContent, EmptyFileHasNoBytes) {
     TempTree tree;
     ASSERT_TRUE(tree.WriteFile(L"empty.exe", ""));
-    MappedFile file;
+    FileContent file;
     std::string why;
-    ASSERT_TRUE(file.Open(tree.Path(L"empty.exe"), &why)) << why;
+    ASSERT_TRUE(file.Read(tree.Path(L"empty.exe"), &why)) << why;
     EXPECT_EQ(file.size(), 0u);
     EXPECT_NE(file.bytes(), nullptr);
 }
 
-TEST(MappedFile, MissingFileSaysWhy) {
+TEST(FileContent, MissingFileSaysWhy) {
     TempTree tree;
-    MappedFile file;
+    FileContent file;
     std::string why;
-    EXPECT_FALSE(file.Open(tree.Path(L"gone.exe"), &why));
+    EXPECT_FALSE(file.Read(tree.Path(L"gone.exe"), &why));
     EXPECT_EQ(why.rfind("cannot open: ", 0), 0u) << why;
 }
 
-TEST(MappedFile, ADirectoryIsNotAFile) {
+TEST(FileContent, ADirectoryIsNotAFile) {
     TempTree tree;
     ASSERT_TRUE(tree.MakeDirectory(L"dir.exe"));
-    MappedFile file;
+    FileContent file;
     std::string why;
-    EXPECT_FALSE(file.Open(tree.Path(L"dir.exe"), &why));
+    EXPECT_FALSE(file.Read(tree.Path(L"dir.exe"), &why));
     EXPECT_FALSE(why.empty());
 }
 

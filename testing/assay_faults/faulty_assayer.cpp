@@ -1,0 +1,91 @@
+// Assayer.dll's exports over the real analyser, for testing hosts only: a subject whose
+// path holds "crash-here" makes AnalyseInfo read through a null pointer, "hang-here"
+// makes it sleep for ever, "vanish-here" ends the process without a word. Each such
+// subject adds a line to faults.log beside this library, so a test can count the tries.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "assayer_instance_win.h"
+#include "pe_helper.h"
+
+namespace {
+
+void NoteTry(const char* marker, const char* path) {
+    HMODULE self = nullptr;
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&NoteTry), &self);
+    char log[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(self, log, MAX_PATH);
+    char* slash = strrchr(log, '\\');
+    if (length == 0 || slash == nullptr) return;
+    strcpy(slash + 1, "faults.log");
+    HANDLE file = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    char line[MAX_PATH + 32];
+    const int size = std::snprintf(line, sizeof(line), "%s %s\n", marker, path);
+    DWORD wrote = 0;
+    WriteFile(file, line, static_cast<DWORD>(size), &wrote, nullptr);
+    CloseHandle(file);
+}
+
+void MisbehaveFor(int subjectId) {
+    CDataProvider* subject = TheAssayer().FindSubject(subjectId);
+    if (subject == nullptr) return;
+    const char* path = subject->GetPath();
+    if (strstr(path, "crash-here") != nullptr) {
+        NoteTry("crash", path);
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
+    } else if (strstr(path, "hang-here") != nullptr) {
+        NoteTry("hang", path);
+        Sleep(INFINITE);
+    } else if (strstr(path, "vanish-here") != nullptr) {
+        NoteTry("vanish", path);
+        TerminateProcess(GetCurrentProcess(), 9);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+int __cdecl init(const char* configPath, const char* ruleDbPath1, const char* ruleDbPath2) {
+    return TheAssayer().Init(configPath, ruleDbPath1, ruleDbPath2);
+}
+
+int __cdecl AppendInfo(int subjectId, uint32_t reserved1, uint32_t reserved2, int kind,
+                       const void* data) {
+    return TheAssayer().AppendInfo(subjectId, reserved1, reserved2, kind, data);
+}
+
+int __cdecl AnalyseInfo(int subjectId) {
+    MisbehaveFor(subjectId);
+    return TheAssayer().AnalyseInfo(subjectId);
+}
+
+int __cdecl GetAnalyseResult() {
+    return TheAssayer().GetAnalyseResult();
+}
+
+int __cdecl ReleaseInfo() {
+    return TheAssayer().ReleaseInfo();
+}
+
+int __cdecl Release() {
+    return TheAssayer().Release();
+}
+
+int __cdecl GetAnalyseHits(char* buffer, int size) {
+    return TheAssayer().GetAnalyseHits(buffer, size);
+}
+
+int __cdecl LoadSignatures(const char* path, char* message, int messageSize) {
+    return ThePEHelper().LoadSignatures(path, message, messageSize);
+}
+
+}  // extern "C"
