@@ -81,6 +81,25 @@ TEST(ContentBlockTest, OnlyTheLargerOfTwoReleasedBlocksIsKept) {
     EXPECT_EQ(SpareContentBytes(), kept);
 }
 
+// The kept block serves any request from 64 KiB up to its own size, and no other.
+TEST(ContentBlockTest, TheSpareServesRequestsFrom64KiBUpToItsSize) {
+    {
+        ContentBlock large;
+        ASSERT_TRUE(large.Acquire(1 << 20));
+    }
+    const size_t spare = SpareContentBytes();
+    ASSERT_GE(spare, 1u << 20);
+    struct Case {
+        size_t request;
+        bool served;
+    } const cases[] = {{(64 << 10) - 1, false}, {64 << 10, true}, {spare, true}, {spare + 1, false}};
+    for (const Case& c : cases) {
+        ContentBlock block;
+        ASSERT_TRUE(block.Acquire(c.request));
+        EXPECT_EQ(c.served, SpareContentBytes() == 0) << c.request;
+    }
+}
+
 TEST(ContentBlockTest, SmallBlocksAreNeitherKeptNorServedFromTheLargeOne) {
     {
         ContentBlock large;
