@@ -148,7 +148,7 @@ TEST(HexToBytes, EveryByteAsEitherDigitOfAPair) {
     const std::string lower = "0123456789abcdef", upper = "0123456789ABCDEF";
     for (int c = 1; c < 256; ++c) {
         const char digit = static_cast<char>(c);
-        const size_t value = lower.find(digit) != std::string::npos ? lower.find(digit)
+        const size_t value = lower.find(digit) != std::string::npos   ? lower.find(digit)
                              : upper.find(digit) != std::string::npos ? upper.find(digit)
                                                                       : 0;
         const char high[] = {digit, '1', '\0'}, low[] = {'1', digit, '\0'};

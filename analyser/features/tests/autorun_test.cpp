@@ -37,7 +37,7 @@ TEST(AutorunCommandTest, EveryProgramExtensionEndsAPathWithBlanks) {
         for (const std::string& ext : {extension, upper}) {
             const std::string path = "C:\\Program Files\\My Tool\\run it." + ext;
             EXPECT_EQ(path, ExecutablePathOfCommand(path)) << ext;
-            EXPECT_EQ(path, ExecutablePathOfCommand(path + " \t ")) << ext;
+            EXPECT_EQ(path, ExecutablePathOfCommand(path + "\t/min ")) << ext;
             EXPECT_EQ(path, ExecutablePathOfCommand("  " + path + " /a b.txt")) << ext;
             EXPECT_EQ(path, ExecutablePathOfCommand("\"" + path + "\"  ")) << ext;
         }

@@ -95,6 +95,7 @@ TEST_F(MultiExtNameTest, InnerExtensionDecides) {
     EXPECT_EQ(Check("x.ZFSendToTarget.exe"), 1);
     EXPECT_EQ(Check("photo.exe"), 0);
     EXPECT_EQ(Check("a.b.jpg.exe"), 0);
+    EXPECT_EQ(Check("a.jpg.txt.exe"), 0);
     EXPECT_EQ(Check("photo.JPG.exe"), 0);
     EXPECT_EQ(Check("x.TXT.exe"), 0);
     EXPECT_EQ(Check("x.desklink.exe"), 0);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "pe_test_util.h"
 
 using petest::get32;
@@ -19,7 +21,8 @@ const petest::Section& SectionNamed(const petest::Layout& layout, const std::str
 }
 
 std::string DllName(CPEHelper& helper, int i) {
-    char name[kMaxImportNameLength + 1] = {};
+    char name[kMaxImportNameLength + 1];
+    std::fill(name, name + sizeof(name), 'x');  // the answer brings its own terminator
     return helper.GetImportDllName(0, i, name) ? name : "(none)";
 }
 

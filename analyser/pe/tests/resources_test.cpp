@@ -116,17 +116,19 @@ TEST(ResourcesTest, NonZeroCallbackAnswerStopsTheWalk) {
 TEST(ResourcesTest, EveryTypeNameVisitsItsOwnType) {
     PeImageBuilder builder;
     builder.EntryBytes({0xC3});
-    for (uint8_t type = 1; type <= 24; ++type) builder.AddResource({type, {}}, {1, {}}, {type, type});
+    for (uint8_t type = 1; type <= 24; ++type)
+        builder.AddResource({type, {}}, {1, {}}, {type, type});
     const std::vector<uint8_t> image = builder.Build();
     CPEHelper helper;
     ASSERT_EQ(1, ParseImage(helper, image));
     const std::pair<const char*, uint8_t> names[] = {
-        {"RT_CURSOR", 1},       {"RT_BITMAP", 2},     {"RT_ICON", 3},         {"RT_MENU", 4},
-        {"RT_DIALOG", 5},       {"RT_STRING", 6},     {"RT_FONTDIR", 7},      {"RT_FONT", 8},
-        {"RT_ACCELERATOR", 9},  {"RT_RCDATA", 10},    {"RT_MESSAGETABLE", 11},
-        {"RT_GROUP_CURSOR", 12}, {"RT_GROUP_ICON", 14}, {"RT_VERSION", 16},
-        {"RT_DLGINCLUDE", 17},  {"RT_PLUGPLAY", 19},  {"RT_VXD", 20},         {"RT_ANICURSOR", 21},
-        {"RT_ANIICON", 22},     {"RT_HTML", 23}};
+        {"RT_CURSOR", 1},      {"RT_BITMAP", 2},        {"RT_ICON", 3},
+        {"RT_MENU", 4},        {"RT_DIALOG", 5},        {"RT_STRING", 6},
+        {"RT_FONTDIR", 7},     {"RT_FONT", 8},          {"RT_ACCELERATOR", 9},
+        {"RT_RCDATA", 10},     {"RT_MESSAGETABLE", 11}, {"RT_GROUP_CURSOR", 12},
+        {"RT_GROUP_ICON", 14}, {"RT_VERSION", 16},      {"RT_DLGINCLUDE", 17},
+        {"RT_PLUGPLAY", 19},   {"RT_VXD", 20},          {"RT_ANICURSOR", 21},
+        {"RT_ANIICON", 22},    {"RT_HTML", 23}};
     for (const auto& name : names) {
         const std::vector<std::vector<uint8_t>> expected = {{name.second, name.second}};
         EXPECT_EQ(expected, CollectResources(helper, name.first)) << name.first;
@@ -204,8 +206,9 @@ TEST(ResourcesTest, DirectoryOffsetsUpToSizeOfImage) {
         if (moveNames) {
             const uint32_t moved = tree.root + 0x100;
             ASSERT_LT(moved + 24, image.size());
-            petest::putBytes(image, moved, std::vector<uint8_t>(image.begin() + tree.nameDir,
-                                                                image.begin() + tree.nameDir + 24));
+            petest::putBytes(image, moved,
+                             std::vector<uint8_t>(image.begin() + tree.nameDir,
+                                                  image.begin() + tree.nameDir + 24));
             put32(image, tree.typeEntry + 4, 0x80000000u | (moved - tree.root));
         }
         const uint32_t limit = std::max(get32(image, tree.typeEntry + 4) & 0x7FFFFFFF,

@@ -40,8 +40,8 @@ TEST_F(EngineConfigTest, DefaultTable) {
 
 // Every row of the built-in table: the eighteen single rows, then each pair once.
 TEST_F(EngineConfigTest, DefaultTableRowByRow) {
-    const int32_t singles[18] = {30, 30, 60, 20, 30, -10, 60, 10, 30,
-                                 50, 30, 50, 40, 20, 50, -30, 5,  15};
+    const int32_t singles[18] = {30, 30, 60, 20, 30, -10, 60,  10, 30,
+                                 50, 30, 50, 40, 20, 50,  -30, 5,  15};
     std::vector<std::vector<int32_t>> expected;
     for (int32_t id = 6600; id <= 6617; ++id) expected.push_back({id, id, singles[id - 6600]});
     for (int32_t a = 6600; a <= 6617; ++a) {

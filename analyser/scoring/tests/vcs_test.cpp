@@ -160,9 +160,9 @@ TEST(RuleOrderTest, NegativeFirstThenMoreFeaturesThenCreationOrder) {
         int32_t secondWeight;
         size_t secondFeatures;
         bool swapped;
-    } const cases[] = {{10, 1, -5, 1, true},  {10, 3, -5, 1, true},  {-5, 1, 10, 3, false},
-                       {10, 1, 10, 2, true},  {-5, 1, -5, 2, true},  {10, 2, 10, 1, false},
-                       {10, 1, 20, 1, false}, {0, 1, -5, 1, false},  {-5, 1, 0, 2, true},
+    } const cases[] = {{10, 1, -5, 1, true},  {10, 3, -5, 1, true}, {-5, 1, 10, 3, false},
+                       {10, 1, 10, 2, true},  {-5, 1, -5, 2, true}, {10, 2, 10, 1, false},
+                       {10, 1, 20, 1, false}, {0, 1, -5, 1, false}, {-5, 1, 0, 2, true},
                        {0, 1, 10, 2, true},   {10, 1, 0, 1, false}};
     for (const Case& c : cases) {
         std::vector<Rule> rules(2);
@@ -173,8 +173,8 @@ TEST(RuleOrderTest, NegativeFirstThenMoreFeaturesThenCreationOrder) {
         rules[1].weight = c.secondWeight;
         rules[1].featureIds.assign(c.secondFeatures, 6601);
         SortRulesForEvaluation(rules);
-        EXPECT_EQ(c.swapped ? 2 : 1, rules[0].id) << c.firstWeight << "/" << c.firstFeatures
-                                                   << " " << c.secondWeight << "/" << c.secondFeatures;
+        EXPECT_EQ(c.swapped ? 2 : 1, rules[0].id) << c.firstWeight << "/" << c.firstFeatures << " "
+                                                  << c.secondWeight << "/" << c.secondFeatures;
     }
 }
 

@@ -82,9 +82,9 @@ TEST(DataProviderTest, EverySizeAroundTheLimits) {
     const int kCap = static_cast<int>(kMaxContentSize);
     struct Case {
         int size, result, kept;
-    } const cases[] = {{-1, -1, -1},        {-2, 1, kCap},           {INT32_MIN, 1, kCap},
-                       {0, 1, 0},           {1, 1, 1},               {kCap - 1, 1, kCap - 1},
-                       {kCap, 1, kCap},     {kCap + 1, 1, kCap},     {INT32_MAX, 1, kCap}};
+    } const cases[] = {{-1, -1, -1},    {-2, 1, kCap},       {INT32_MIN, 1, kCap},
+                       {0, 1, 0},       {1, 1, 1},           {kCap - 1, 1, kCap - 1},
+                       {kCap, 1, kCap}, {kCap + 1, 1, kCap}, {INT32_MAX, 1, kCap}};
     for (const Case& c : cases) {
         CDataProvider record(1);
         const unsigned char* data = source.data();

@@ -33,8 +33,9 @@ TEST(SystemFileNames, HoldsTheWholeTable) {
     EXPECT_STREQ("a3d.dll", kSystemFileNames[127]);  // the first small letter
     EXPECT_STREQ("svchost.exe", kSystemFileNames[1245]);
     EXPECT_STREQ("xolehlp.dll", kSystemFileNames[1409]);
-    EXPECT_EQ(0x886EFBDDu, TableChecksum([](size_t i) -> const char* { return kSystemFileNames[i]; },
-                                         kSystemFileNameCount));
+    EXPECT_EQ(0x886EFBDDu,
+              TableChecksum([](size_t i) -> const char* { return kSystemFileNames[i]; },
+                            kSystemFileNameCount));
 }
 
 TEST(SystemFileNames, AreShortPlainNamesInUnsignedByteOrder) {
@@ -67,6 +68,6 @@ TEST(LookAlikeStrings, HoldTheWholeTableOneStringPerKey) {
     EXPECT_STREQ("L[I", kLookAlikeStrings[36]);
     EXPECT_STREQ("uo0aqvyQO", kLookAlikeStrings[76]);
     EXPECT_STREQ("~-=_^'", kLookAlikeStrings[84]);
-    EXPECT_EQ(0x7F31C117u, TableChecksum([](size_t i) { return kLookAlikeStrings[i]; },
-                                         kLookAlikeStringCount));
+    EXPECT_EQ(0x7F31C117u,
+              TableChecksum([](size_t i) { return kLookAlikeStrings[i]; }, kLookAlikeStringCount));
 }

@@ -35,7 +35,8 @@ TEST(SectionNameTest, EveryCharacterOfEachKnownName) {
         for (size_t cut = 0; cut <= name.size(); ++cut) EXPECT_TRUE(Known(name.substr(0, cut)));
         EXPECT_TRUE(Known(name + "$x"));
         for (size_t i = 0; i < name.size(); ++i) {
-            for (const char changed : {static_cast<char>(name[i] ^ 0x20), static_cast<char>(name[i] + 1)}) {
+            for (const char changed :
+                 {static_cast<char>(name[i] ^ 0x20), static_cast<char>(name[i] + 1)}) {
                 std::string other = name;
                 other[i] = changed;
                 EXPECT_FALSE(Known(other)) << other;

@@ -124,7 +124,8 @@ TEST(WithBadAPITest, EachListedFunctionOnItsOwn) {
         for (char& c : flipped) c = static_cast<char>(std::isalpha(c) ? c ^ 0x20 : c);
         EXPECT_EQ(1, RunOn(feature, Program({{"ANY.dll", {{"Other"}, {name}}}}).Build())) << name;
         EXPECT_EQ(0, RunOn(feature, Program({{"ANY.dll", {{flipped}}}}).Build())) << flipped;
-        EXPECT_EQ(0, RunOn(feature, Program({{"ANY.dll", {{name.substr(0, name.size() - 1)}}}}).Build()))
+        EXPECT_EQ(
+            0, RunOn(feature, Program({{"ANY.dll", {{name.substr(0, name.size() - 1)}}}}).Build()))
             << name;
     }
 }
