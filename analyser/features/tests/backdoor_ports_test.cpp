@@ -34,8 +34,8 @@ TEST(BackdoorPortsTest, TableHoldsTheKnownRows) {
 }
 
 // Every row is found by its own key (the first of the two TCP 7001 rows by both), and the
-// keys stand in the order the specification lists them: any key changed, lost or moved
-// changes the checksum of "protocol port" lines.
+// keys stand in their published order: any key changed, lost or moved changes the
+// checksum of "protocol port" lines.
 TEST(BackdoorPortsTest, EveryRowIsFoundByItsKey) {
     std::string keys;
     for (const BackdoorPortRecord& record : kBackdoorPorts) {

@@ -65,7 +65,7 @@ TEST_F(MultiExtNameTest, TableHoldsEveryEntryOnce) {
 
 // Every entry fires as the inner extension; its other-case spelling fires only where the
 // table lists that spelling too. The table is pinned whole by its checksum, taken over the
-// entries as the specification lists them.
+// published list of entries.
 TEST_F(MultiExtNameTest, EveryEntryFiresInItsOwnCaseOnly) {
     const std::set<std::string> entries(kKnownExtensions, kKnownExtensions + kKnownExtensionCount);
     std::string all;

@@ -11,7 +11,7 @@
 namespace {
 
 // CRC-32 of the texts, each followed by a line feed: any text changed, lost, added or
-// moved changes it. The values were taken over the tables as the specification lists them.
+// moved changes it. The values were taken over the published lists, not over this code.
 uint32_t TableChecksum(const char* (*textAt)(size_t), size_t count) {
     std::string all;
     for (size_t i = 0; i < count; ++i) all.append(textAt(i)).push_back('\n');
