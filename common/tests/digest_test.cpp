@@ -35,6 +35,13 @@ std::vector<unsigned char> GeneratedBuffer() {
     return bytes;
 }
 
+// 1000 bytes of a pattern that repeats only after 256.
+std::vector<unsigned char> PatternBytes() {
+    std::vector<unsigned char> bytes(1000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 131 + 7);
+    return bytes;
+}
+
 }  // namespace
 
 TEST(Md5, RfcTestSuite) {
@@ -72,6 +79,37 @@ TEST(Md5, LargeBufferMatchesMd5sum) {
     EXPECT_EQ("7934c6891a24db4966537637e7947f1b", Md5Hex(bytes.data(), bytes.size()));
 }
 
+// Every length from 0 to 1000 bytes: every split into whole 64-byte blocks and a
+// remainder, and every padding case. The digests of all the prefixes are folded into
+// one, taken with Python's hashlib and zlib.
+TEST(Md5, EveryLengthUpToSeveralBlocks) {
+    const std::vector<unsigned char> bytes = PatternBytes();
+    EXPECT_EQ("bc00c8534af1e5aef0ede584d8ad5bc3", Md5Hex(bytes.data(), 64));
+    EXPECT_EQ("154b8c17cfb174384edd9557e3e64e2b", Md5Hex(bytes.data(), 128));
+    EXPECT_EQ("0b8ae90ded6089334e353eb2669ab5e6", Md5Hex(bytes.data(), 1000));
+    std::vector<unsigned char> digests(16 * 1001);
+    CMD5Class md5;
+    for (size_t length = 0; length <= 1000; ++length) {
+        md5.Digest(bytes.data(), &digests[16 * length], static_cast<uint32_t>(length));
+    }
+    EXPECT_EQ("8c8a5c662756fd84cd3d4050c84aacf2", Md5Hex(digests.data(), digests.size()));
+}
+
+TEST(Crc32, EveryLengthUpToSeveralBlocks) {
+    const std::vector<unsigned char> bytes = PatternBytes();
+    CCRC32 crc;
+    std::vector<uint32_t> values(1000);
+    for (size_t length = 1; length <= 1000; ++length) {
+        ASSERT_EQ(1, crc.Compute(bytes.data(), static_cast<uint32_t>(length), &values[length - 1]));
+    }
+    EXPECT_EQ(0x38E4DBB5u, values[63]);
+    EXPECT_EQ(0xCC816B20u, values[127]);
+    EXPECT_EQ(0x1ED57BB9u, values[999]);
+    uint32_t folded = 0;
+    ASSERT_EQ(1, crc.Compute(values.data(), static_cast<uint32_t>(4 * values.size()), &folded));
+    EXPECT_EQ(0x2DDA5636u, folded);  // the values as little-endian words, as x86 holds them
+}
+
 TEST(Crc32, CheckValueAndLargeBuffer) {
     CCRC32 crc;
     uint32_t value = 0;
@@ -104,6 +142,22 @@ TEST(HexToBytes, PairsDigitsOfEitherCase) {
     ASSERT_EQ(1, HexToBytes("6a00ff15", out));
     EXPECT_EQ(0x6A, out[0]);
     EXPECT_EQ(0xFF, out[2]);
+}
+
+TEST(HexToBytes, EveryByteAsEitherDigitOfAPair) {
+    const std::string lower = "0123456789abcdef", upper = "0123456789ABCDEF";
+    for (int c = 1; c < 256; ++c) {
+        const char digit = static_cast<char>(c);
+        const size_t value = lower.find(digit) != std::string::npos   ? lower.find(digit)
+                             : upper.find(digit) != std::string::npos ? upper.find(digit)
+                                                                      : 0;
+        const char high[] = {digit, '1', '\0'}, low[] = {'1', digit, '\0'};
+        unsigned char out = 0xEE;
+        ASSERT_EQ(1, HexToBytes(high, &out));
+        EXPECT_EQ(value * 16 + 1, out) << "byte " << c;
+        ASSERT_EQ(1, HexToBytes(low, &out));
+        EXPECT_EQ(16 + value, out) << "byte " << c;
+    }
 }
 
 TEST(HexToBytes, OtherCharactersCountAsZeroAndOddDigitPairsWithTerminator) {

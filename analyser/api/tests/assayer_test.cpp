@@ -100,6 +100,36 @@ TEST_F(AssayerTest, EveryOtherCodeIsScored) {
     EXPECT_EQ(assayer_.GetAnalyseResult(), 60);
 }
 
+// Right after a subject that scored, each kind of subject that is not scored answers
+// "not suspicious", result 0 and no hit letters, and leaves the scored one as it was.
+TEST_F(AssayerTest, EveryUnscoredSubjectAfterAScoredOneAnswersZero) {
+    assayer_.Init(nullptr, nullptr, nullptr);
+    stubs_.Fire({6602, 6606, 6609});
+    Describe(1, "c:\\scored.exe", bytes_);
+    platform_.codes["c:\\text.exe"] = kNotImage;
+    Describe(2, "c:\\text.exe", bytes_);  // screened out
+    const char* bare = "c:\\bare.exe";
+    assayer_.AppendInfo(3, 0, 0, kFactPath, &bare);  // no bytes
+    const unsigned char* data = bytes_.data();
+    assayer_.AppendInfo(4, 0, 0, kFactContent, &data);  // bytes before any size
+    assayer_.AppendInfo(5, 0, 0, 9, &bare);             // a fact of unknown kind only
+    const int empty = 0;
+    assayer_.AppendInfo(6, 0, 0, kFactSize, &empty);  // bytes of a size -1 after the copy
+    assayer_.AppendInfo(6, 0, 0, kFactContent, &data);
+    const int unset = -1;
+    assayer_.AppendInfo(6, 0, 0, kFactSize, &unset);
+    for (int unscored : {2, 3, 4, 5, 6, 99}) {
+        ASSERT_EQ(1, assayer_.AnalyseInfo(1));
+        ASSERT_EQ(170, assayer_.GetAnalyseResult());
+        EXPECT_EQ(0, assayer_.AnalyseInfo(unscored)) << unscored;
+        EXPECT_EQ(0, assayer_.GetAnalyseResult()) << unscored;
+        EXPECT_EQ(0, assayer_.GetAnalyseHits(nullptr, 0)) << unscored;
+        EXPECT_EQ("", Hits()) << unscored;
+    }
+    EXPECT_EQ(1, assayer_.AnalyseInfo(1));
+    EXPECT_EQ("CGJ", Hits());
+}
+
 TEST_F(AssayerTest, NoContentNoScore) {
     assayer_.Init(nullptr, nullptr, nullptr);
     stubs_.Fire({6602, 6606, 6609});

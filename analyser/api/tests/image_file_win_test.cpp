@@ -80,6 +80,12 @@ TEST_F(ImageFileTest, FileSharedForWritingCannotBeOpened) {
     EXPECT_EQ(ClassifyImageFile(file.c_str()), kOpenFailed);
     CloseHandle(writer);
     EXPECT_EQ(ClassifyImageFile(file.c_str()), kExecutableImage);
+    // A host or scanner that has the file open for reading does not keep the check out.
+    HANDLE reader = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ClassifyImageFile(file.c_str()), kExecutableImage);
+    CloseHandle(reader);
 }
 
 TEST(AnalyserDirectoriesTest, LowerCasedSystemDirectories) {

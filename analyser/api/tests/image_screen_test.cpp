@@ -31,6 +31,7 @@ TEST(ImageScreenTest, ExecutableLibraryAndDriver) {
     EXPECT_EQ(Classify(GoodImage(), "c:\\x.SYS"), kExecutableImage);
     EXPECT_EQ(Classify(GoodImage(), "c:\\x.sys "), kExecutableImage);
     EXPECT_EQ(Classify(GoodImage(), "sys"), kExecutableImage);
+    EXPECT_EQ(Classify(GoodImage(), ".sys"), kDriverImage);
     EXPECT_EQ(Classify(GoodImage(), nullptr), kExecutableImage);
 }
 

@@ -28,6 +28,25 @@ TEST(AutorunCommandTest, UnquotedPathEndsAfterTheProgramName) {
     EXPECT_EQ(ExecutablePathOfCommand("C:\\a.exe.dir\\b.com -q"), "C:\\a.exe.dir\\b.com");
 }
 
+// Each program extension ends an unquoted path in either letter case, with or without
+// arguments after it; blanks after the command never belong to the path.
+TEST(AutorunCommandTest, EveryProgramExtensionEndsAPathWithBlanks) {
+    for (const std::string extension : {"exe", "com", "bat", "cmd", "pif", "scr"}) {
+        std::string upper = extension;
+        for (char& c : upper) c = static_cast<char>(c - 'a' + 'A');
+        for (const std::string& ext : {extension, upper}) {
+            const std::string path = "C:\\Program Files\\My Tool\\run it." + ext;
+            EXPECT_EQ(path, ExecutablePathOfCommand(path)) << ext;
+            EXPECT_EQ(path, ExecutablePathOfCommand(path + "\t/min ")) << ext;
+            EXPECT_EQ(path, ExecutablePathOfCommand("  " + path + " /a b.txt")) << ext;
+            EXPECT_EQ(path, ExecutablePathOfCommand("\"" + path + "\"  ")) << ext;
+        }
+    }
+    // Without a program extension the first word stands for the program.
+    EXPECT_EQ("C:\\Program", ExecutablePathOfCommand("C:\\Program Files\\My Tool\\run it.dll x"));
+    EXPECT_EQ("C:\\tools\\agent", ExecutablePathOfCommand("C:\\tools\\agent \t"));
+}
+
 TEST(AutorunCommandTest, WithoutAProgramNameTheFirstWordIsThePath) {
     EXPECT_EQ(ExecutablePathOfCommand("C:\\tools\\agent --service"), "C:\\tools\\agent");
     EXPECT_EQ(ExecutablePathOfCommand("C:\\tools\\agent"), "C:\\tools\\agent");

@@ -129,6 +129,8 @@ TEST(AutorunWinTest, StartupFolderFilesAreListed) {
                                SHGFP_TYPE_CURRENT, folder),
               S_OK);
     const std::string file = std::string(folder) + "\\" + Unique("kv_autorun_") + ".lnk";
+    const std::string subfolder = std::string(folder) + "\\" + Unique("kv_autorun_dir_");
+    ASSERT_TRUE(CreateDirectoryA(subfolder.c_str(), nullptr)) << GetLastError();
     {
         UniqueFile created(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -141,8 +143,10 @@ TEST(AutorunWinTest, StartupFolderFilesAreListed) {
     feature.Prepare();
     const int fired = AnalyseWithPath(feature, file);
     DeleteFileA(file.c_str());
+    RemoveDirectoryA(subfolder.c_str());
     ASSERT_TRUE(read);
     EXPECT_TRUE(Lists(paths, file));
+    EXPECT_FALSE(Lists(paths, subfolder));  // a folder is no program
     EXPECT_EQ(fired, 1);
 }
 

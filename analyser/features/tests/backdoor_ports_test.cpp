@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "crc32.h"
+
 namespace {
 
 TEST(BackdoorPortsTest, TableHoldsTheKnownRows) {
@@ -29,6 +31,24 @@ TEST(BackdoorPortsTest, TableHoldsTheKnownRows) {
     // Every key once, but TCP 7001 twice.
     EXPECT_EQ(seen.size(), 432u);
     EXPECT_EQ((seen[{"TCP", 7001}]), 2);
+}
+
+// Every row is found by its own key (the first of the two TCP 7001 rows by both), and the
+// keys stand in their published order: any key changed, lost or moved changes the
+// checksum of "protocol port" lines.
+TEST(BackdoorPortsTest, EveryRowIsFoundByItsKey) {
+    std::string keys;
+    for (const BackdoorPortRecord& record : kBackdoorPorts) {
+        const BackdoorPortRecord* found = FindBackdoorPort(record.protocol, record.port);
+        ASSERT_NE(nullptr, found) << record.protocol << " " << record.port;
+        EXPECT_EQ(record.port, found->port);
+        EXPECT_STREQ(record.protocol, found->protocol);
+        EXPECT_LE(found, &record);
+        keys += std::string(record.protocol) + " " + std::to_string(record.port) + "\n";
+    }
+    uint32_t crc = 0;
+    CCRC32().Compute(keys.data(), static_cast<uint32_t>(keys.size()), &crc);
+    EXPECT_EQ(0x061C9400u, crc);
 }
 
 TEST(BackdoorPortsTest, RowsStandInTheirOrderWithTheirNames) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "crc32.h"
 #include "data_provider.h"
 #include "extension_table.h"
 #include "large_file_size.h"
@@ -20,6 +21,16 @@ TEST(LargeFileSizeTest, AboveOneMebibyte) {
     EXPECT_EQ(AnalyseWithSize(feature, -2000000000), 1);
     CDataProvider unset(1);
     EXPECT_EQ(feature.Analyse(&unset), 1);
+}
+
+// Every byte that can start a file name: only the ten digits fire.
+TEST(NumberPrefixTest, EveryFirstByte) {
+    CNumberPrefix feature;
+    for (int c = 1; c < 256; ++c) {
+        if (c == '\\' || c == '/') continue;  // they end the directory part
+        const std::string path = "c:\\x\\" + std::string(1, static_cast<char>(c)) + "y.exe";
+        EXPECT_EQ(c >= '0' && c <= '9' ? 1 : 0, AnalyseWithPath(feature, path)) << c;
+    }
 }
 
 TEST(NumberPrefixTest, FirstByteOfTheBaseName) {
@@ -52,6 +63,29 @@ TEST_F(MultiExtNameTest, TableHoldsEveryEntryOnce) {
     EXPECT_EQ(std::string(kKnownExtensions[374]), "ZFSendToTarget");
 }
 
+// Every entry fires as the inner extension; its other-case spelling fires only where the
+// table lists that spelling too. The table is pinned whole by its checksum, taken over the
+// published list of entries.
+TEST_F(MultiExtNameTest, EveryEntryFiresInItsOwnCaseOnly) {
+    const std::set<std::string> entries(kKnownExtensions, kKnownExtensions + kKnownExtensionCount);
+    std::string all;
+    for (size_t i = 0; i < kKnownExtensionCount; ++i) {
+        const std::string entry = kKnownExtensions[i];
+        all += entry + "\n";
+        EXPECT_EQ(1, Check("c:\\a\\x." + entry + ".exe")) << entry;
+        std::string flipped = entry;
+        for (char& c : flipped) {
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) c = static_cast<char>(c ^ 0x20);
+        }
+        if (flipped != entry) {
+            EXPECT_EQ(entries.count(flipped), Check("x." + flipped + ".exe")) << flipped;
+        }
+    }
+    uint32_t crc = 0;
+    CCRC32().Compute(all.data(), static_cast<uint32_t>(all.size()), &crc);
+    EXPECT_EQ(0x327A5F50u, crc);
+}
+
 TEST_F(MultiExtNameTest, InnerExtensionDecides) {
     EXPECT_EQ(Check("c:\\docs\\photo.jpg.exe"), 1);
     EXPECT_EQ(Check("readme.txt.scr"), 1);
@@ -61,6 +95,7 @@ TEST_F(MultiExtNameTest, InnerExtensionDecides) {
     EXPECT_EQ(Check("x.ZFSendToTarget.exe"), 1);
     EXPECT_EQ(Check("photo.exe"), 0);
     EXPECT_EQ(Check("a.b.jpg.exe"), 0);
+    EXPECT_EQ(Check("a.jpg.txt.exe"), 0);
     EXPECT_EQ(Check("photo.JPG.exe"), 0);
     EXPECT_EQ(Check("x.TXT.exe"), 0);
     EXPECT_EQ(Check("x.desklink.exe"), 0);

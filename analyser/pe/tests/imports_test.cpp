@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "pe_test_util.h"
 
 using petest::get32;
@@ -19,7 +21,8 @@ const petest::Section& SectionNamed(const petest::Layout& layout, const std::str
 }
 
 std::string DllName(CPEHelper& helper, int i) {
-    char name[kMaxImportNameLength + 1] = {};
+    char name[kMaxImportNameLength + 1];
+    std::fill(name, name + sizeof(name), 'x');  // the answer brings its own terminator
     return helper.GetImportDllName(0, i, name) ? name : "(none)";
 }
 
@@ -116,6 +119,35 @@ TEST(ImportsTest, SkipsPiecesThatLeadOutsideTheImage) {
     EXPECT_STREQ("Two", helper.GetImportFunc(0, 0, 0)->name);
     EXPECT_EQ("D.dll", DllName(helper, 1));
     EXPECT_EQ(2, helper.GetImportFuncCount(0, 1));
+}
+
+// The descriptor array ends at the first descriptor whose FirstThunk is 0, whatever its
+// lookup-table field holds; a lookup-table field of 0 alone leads nowhere (RVA 0 lies in
+// no section) and only that descriptor is skipped.
+TEST(ImportsTest, FirstThunkEndsTheArrayALookupTableOfZeroSkipsOne) {
+    constexpr uint32_t kKeep = 1;
+    struct Case {
+        uint32_t lookup, first;  // the middle descriptor's fields at 0 and 16
+        std::vector<std::string> dlls;
+    } const cases[] = {{kKeep, kKeep, {"A.dll", "B.dll", "C.dll"}},
+                       {0, kKeep, {"A.dll", "C.dll"}},
+                       {kKeep, 0, {"A.dll"}},
+                       {0, 0, {"A.dll"}}};
+    for (const Case& c : cases) {
+        petest::Layout layout;
+        PeImageBuilder builder;
+        builder.EntryBytes({0xC3});
+        for (const char* dll : {"A.dll", "B.dll", "C.dll"}) builder.AddImport({dll, {{"F", 1}}});
+        std::vector<uint8_t> image = builder.Build(&layout);
+        const uint32_t middle = SectionNamed(layout, ".idata").rawOffset + 20;
+        if (c.lookup != kKeep) put32(image, middle, c.lookup);
+        if (c.first != kKeep) put32(image, middle + 16, c.first);
+        CPEHelper helper;
+        ASSERT_EQ(1, ParseImage(helper, image));
+        std::vector<std::string> dlls;
+        for (int i = 0; i < helper.GetImportDllCount(0); ++i) dlls.push_back(DllName(helper, i));
+        EXPECT_EQ(c.dlls, dlls) << c.lookup << " " << c.first;
+    }
 }
 
 TEST(ImportsTest, SkipsNamesBeyondSizeOfImage) {

@@ -24,7 +24,10 @@ TEST(RealImagesTest, WineDllsParseAndMatchNoSignature) {
         if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z') continue;
         ASSERT_EQ(1, ParseImage(helper, bytes)) << entry.path();
         ++images;
-        EXPECT_GE(helper.GetEntrySectionIndex(), -1);
+        // A library without an entry point has RVA 0, which lies in the headers; every
+        // other image starts in one of its sections.
+        const uint32_t entryRva = petest::get32(bytes, helper.GetNtHeaderOffset() + 40u);
+        EXPECT_EQ(entryRva != 0, helper.GetEntrySectionIndex() >= 0) << entry.path();
         EXPECT_GE(helper.CountEmbeddedImages(), 1) << entry.path();
         if (helper.GetImportDllCount(0) > 0) ++withImports;
         if (helper.GetResourceDirectory() != nullptr) ++withResources;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "pe_test_util.h"
 
 using petest::get16;
@@ -95,15 +97,64 @@ TEST(ResourcesTest, NonZeroCallbackAnswerStopsTheWalk) {
     CPEHelper helper;
     ASSERT_EQ(1, ParseImage(helper, image));
     EXPECT_EQ(2u, CollectResources(helper, "RT_RCDATA").size());
-    int calls = 0;
-    EXPECT_EQ(1, helper.EnumResources(
-                     "RT_RCDATA",
-                     [](const unsigned char*, int, void* user) {
-                         ++*static_cast<int*>(user);
-                         return 1;
-                     },
-                     &calls));
-    EXPECT_EQ(1, calls);
+    for (int answer : {1, -1}) {
+        std::pair<int, int> state = {answer, 0};  // the callback's answer, its calls
+        EXPECT_EQ(1, helper.EnumResources(
+                         "RT_RCDATA",
+                         [](const unsigned char*, int, void* user) {
+                             auto* state = static_cast<std::pair<int, int>*>(user);
+                             ++state->second;
+                             return state->first;
+                         },
+                         &state));
+        EXPECT_EQ(1, state.second) << answer;
+    }
+}
+
+// Each of the twenty type names visits its own type only, among resources of every type
+// number from 1 to 24.
+TEST(ResourcesTest, EveryTypeNameVisitsItsOwnType) {
+    PeImageBuilder builder;
+    builder.EntryBytes({0xC3});
+    for (uint8_t type = 1; type <= 24; ++type)
+        builder.AddResource({type, {}}, {1, {}}, {type, type});
+    const std::vector<uint8_t> image = builder.Build();
+    CPEHelper helper;
+    ASSERT_EQ(1, ParseImage(helper, image));
+    const std::pair<const char*, uint8_t> names[] = {
+        {"RT_CURSOR", 1},      {"RT_BITMAP", 2},        {"RT_ICON", 3},
+        {"RT_MENU", 4},        {"RT_DIALOG", 5},        {"RT_STRING", 6},
+        {"RT_FONTDIR", 7},     {"RT_FONT", 8},          {"RT_ACCELERATOR", 9},
+        {"RT_RCDATA", 10},     {"RT_MESSAGETABLE", 11}, {"RT_GROUP_CURSOR", 12},
+        {"RT_GROUP_ICON", 14}, {"RT_VERSION", 16},      {"RT_DLGINCLUDE", 17},
+        {"RT_PLUGPLAY", 19},   {"RT_VXD", 20},          {"RT_ANICURSOR", 21},
+        {"RT_ANIICON", 22},    {"RT_HTML", 23}};
+    for (const auto& name : names) {
+        const std::vector<std::vector<uint8_t>> expected = {{name.second, name.second}};
+        EXPECT_EQ(expected, CollectResources(helper, name.first)) << name.first;
+    }
+}
+
+// Only a name entry with the subdirectory flag leads to a language directory, and only a
+// language entry without it leads to data; the type entry is followed either way.
+TEST(ResourcesTest, SubdirectoryFlagAtEachLevel) {
+    Tree tree;
+    const std::vector<uint8_t> image = OneRcData(&tree);
+    struct Case {
+        uint32_t field;  // the offset field of the level's first entry
+        bool flag;
+        size_t found;
+    } const cases[] = {{tree.typeEntry + 4, true, 1}, {tree.typeEntry + 4, false, 1},
+                       {tree.nameDir + 20, true, 1},  {tree.nameDir + 20, false, 0},
+                       {tree.langDir + 20, false, 1}, {tree.langDir + 20, true, 0}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> changed = image;
+        const uint32_t offset = get32(image, c.field) & 0x7FFFFFFF;
+        put32(changed, c.field, c.flag ? offset | 0x80000000u : offset);
+        CPEHelper helper;
+        ASSERT_EQ(1, ParseImage(helper, changed));
+        EXPECT_EQ(c.found, CollectResources(helper, "RT_RCDATA").size()) << c.field << c.flag;
+    }
 }
 
 // The id-entry count is applied from the first entry on: with one named and one id
@@ -142,6 +193,34 @@ TEST(ResourcesTest, DataEndingExactlyAtTheEndIsReportedOneBytePastIsNot) {
     int result = 0;
     EXPECT_TRUE(CollectResources(helper, "RT_RCDATA", &result).empty());
     EXPECT_EQ(1, result);
+}
+
+// The type entry's and the first name entry's offsets may equal SizeOfImage, not exceed
+// it. Each is made the larger of the two in turn: as built the name entry's is, and with
+// the name directory moved behind the language directory the type entry's is.
+TEST(ResourcesTest, DirectoryOffsetsUpToSizeOfImage) {
+    for (bool moveNames : {false, true}) {
+        Tree tree;
+        petest::Layout layout;
+        std::vector<uint8_t> image = OneRcData(&tree, &layout);
+        if (moveNames) {
+            const uint32_t moved = tree.root + 0x100;
+            ASSERT_LT(moved + 24, image.size());
+            petest::putBytes(image, moved,
+                             std::vector<uint8_t>(image.begin() + tree.nameDir,
+                                                  image.begin() + tree.nameDir + 24));
+            put32(image, tree.typeEntry + 4, 0x80000000u | (moved - tree.root));
+        }
+        const uint32_t limit = std::max(get32(image, tree.typeEntry + 4) & 0x7FFFFFFF,
+                                        get32(image, tree.nameDir + 20) & 0x7FFFFFFF);
+        for (uint32_t sizeOfImage : {limit, limit - 1}) {
+            put32(image, layout.optionalHeaderOffset + 56, sizeOfImage);
+            CPEHelper helper;
+            ASSERT_EQ(1, ParseImage(helper, image));
+            EXPECT_EQ(sizeOfImage == limit ? 1u : 0u, CollectResources(helper, "RT_RCDATA").size())
+                << moveNames << " " << std::hex << sizeOfImage;
+        }
+    }
 }
 
 TEST(ResourcesTest, HugeOffsetsAndSizesCountAsAbsent) {

@@ -199,4 +199,23 @@ TEST(CountEmbeddedImagesTest, ScansBelowSizeMinus64AndSkipsAHeader) {
     EXPECT_EQ(0, Embedded(std::vector<uint8_t>(64, 'M')));
 }
 
+// Candidates next to each other. An "M" before "MZ" does not hide it; in "MZMZ" the
+// second header (the only one whose e_lfanew leads to a signature) lies within the 63
+// positions passed over after the first "MZ", so it is not counted.
+TEST(CountEmbeddedImagesTest, OverlappingAndAdjacentCandidates) {
+    struct Case {
+        const char* text;  // written at offset 10
+        size_t header;     // the "MZ" whose e_lfanew points at the signature at 0
+        int count;
+    } const cases[] = {{"MZ", 10, 1},  {"MMZ", 11, 1}, {"MMMZ", 12, 1},
+                       {"ZMZ", 11, 1}, {"MZZ", 10, 1}, {"MZMZ", 12, 0}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes(300, 0);
+        put32(bytes, 0, 0x4550);
+        for (size_t i = 0; c.text[i] != '\0'; ++i) bytes[10 + i] = static_cast<uint8_t>(c.text[i]);
+        put32(bytes, c.header + 60, 0u - static_cast<uint32_t>(c.header));
+        EXPECT_EQ(c.count, Embedded(bytes)) << c.text;
+    }
+}
+
 }  // namespace

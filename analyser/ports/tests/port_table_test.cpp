@@ -69,12 +69,12 @@ TEST(PortTableTest, ThreeTcpAndOneUdpPortGiveFourRecordsUnderTheOwner) {
 
 TEST(PortTableTest, RecordsRunInPathPortProtocolOrderAndKeepDuplicates) {
     FakeEndpoints source;
-    source.endpoints_ = {{2, 9, 2}, {1, 9, 1}, {2, 9, 1}, {2, 3, 1}, {2, 9, 1}};
+    source.endpoints_ = {{2, 9, 2}, {1, 9, 1}, {2, 9, 1}, {2, 3, 2}, {2, 9, 1}};
     ProcessPathMap paths = {{1, "b"}, {2, "a"}};
     PortTable table(&paths, &source);
     ASSERT_TRUE(table.Build());
     EXPECT_EQ(ListAll(&table),
-              (Listed{{"a", {3, 1}}, {"a", {9, 1}}, {"a", {9, 1}}, {"a", {9, 2}}, {"b", {9, 1}}}));
+              (Listed{{"a", {3, 2}}, {"a", {9, 1}}, {"a", {9, 1}}, {"a", {9, 2}}, {"b", {9, 1}}}));
 }
 
 TEST(PortTableTest, UnknownOwnerIsEnteredEmptyAndNotRecorded) {

@@ -25,6 +25,19 @@ TEST(RunningImagesTest, OnlyAPathEndingInARunningImageNameMayBeRunning) {
     EXPECT_FALSE(PathMayBeRunning("C:\\x\\srv.exe", {}));
 }
 
+// Letter case is ignored for the 26 letters only: the bytes next to them ('@' and '[',
+// '`' and '{') are 32 apart too, and stay different.
+TEST(RunningImagesTest, LetterCaseOfTheWholeAlphabetOnly) {
+    EXPECT_TRUE(PathMayBeRunning("C:\\x\\ABCDEFGHIJKLMNOPQRSTUVWXYZ.exe",
+                                 {"abcdefghijklmnopqrstuvwxyz.EXE"}));
+    EXPECT_TRUE(PathMayBeRunning("C:\\x\\abcdefghijklmnopqrstuvwxyz.exe",
+                                 {"ABCDEFGHIJKLMNOPQRSTUVWXYZ.exe"}));
+    for (const char* pair : {"@`", "[{", "`@", "{["}) {
+        const std::string path = std::string("C:\\x\\a") + pair[0] + ".exe";
+        EXPECT_FALSE(PathMayBeRunning(path.c_str(), {std::string("a") + pair[1] + ".exe"})) << pair;
+    }
+}
+
 TEST(RunningImagesTest, NamesThatMaySpellDifferentlyAreNeverRuledOut) {
     // The snapshot names a process whose module name it cannot read "System".
     EXPECT_TRUE(PathMayBeRunning("System", {"a.exe"}));

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -78,10 +79,16 @@ TEST(RunningImagesWinTest, TheListingIsKeptWhileNoProgramStarts) {
     EXPECT_EQ(running.Listings(), before + 1);
 }
 
-// Started by the next test as a program that runs until it is ended.
-TEST(RunningImagesWinTest, DISABLED_StaysUntilEnded) {
-    Sleep(30000);
-}
+// The next test starts a copy of this program that runs until it is ended: given this
+// argument it waits before any test is run, and is no test itself.
+constexpr char kStayArgument[] = "--kv-stay-until-ended";
+struct StayUntilEnded {
+    StayUntilEnded() {
+        if (strstr(GetCommandLineA(), kStayArgument) == nullptr) return;
+        Sleep(30000);
+        ExitProcess(0);
+    }
+} const stayUntilEnded;
 
 TEST(RunningImagesWinTest, AProgramThatStartsIsSeenWithoutWaitingForTheListingToAge) {
     char folder[MAX_PATH] = {};
@@ -98,9 +105,7 @@ TEST(RunningImagesWinTest, AProgramThatStartsIsSeenWithoutWaitingForTheListingTo
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    std::string command = "\"" + copy +
-                          "\" --gtest_also_run_disabled_tests "
-                          "--gtest_filter=RunningImagesWinTest.DISABLED_StaysUntilEnded";
+    std::string command = "\"" + copy + "\" " + kStayArgument;
     ASSERT_TRUE(CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process))
         << GetLastError();

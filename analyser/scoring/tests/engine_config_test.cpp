@@ -38,6 +38,22 @@ TEST_F(EngineConfigTest, DefaultTable) {
     EXPECT_EQ(table_.Sum({6608, 6609, 6610, 6611, 6612, 6613, 6614, 6616}), 275);
 }
 
+// Every row of the built-in table: the eighteen single rows, then each pair once.
+TEST_F(EngineConfigTest, DefaultTableRowByRow) {
+    const int32_t singles[18] = {30, 30, 60, 20, 30, -10, 60,  10, 30,
+                                 50, 30, 50, 40, 20, 50,  -30, 5,  15};
+    std::vector<std::vector<int32_t>> expected;
+    for (int32_t id = 6600; id <= 6617; ++id) expected.push_back({id, id, singles[id - 6600]});
+    for (int32_t a = 6600; a <= 6617; ++a) {
+        for (int32_t b = a + 1; b <= 6617; ++b) expected.push_back({a, b, 0});
+    }
+    ASSERT_EQ(WeightTable::kRowCount, expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const WeightRow& row = table_.Row(i);
+        EXPECT_EQ(expected[i], (std::vector<int32_t>{row.first, row.second, row.value})) << i;
+    }
+}
+
 TEST_F(EngineConfigTest, WithoutCountNothingIsRead) {
     profile_.Set("THRESHOLD", "value", "10");
     EXPECT_EQ(Read(), 150);

@@ -124,8 +124,60 @@ TEST_F(VcsTest, OnlyExactlyOneFires) {
     Score(&hits);
     EXPECT_EQ(engine_.GetScore(), 50);
     EXPECT_EQ(hits, "J");
-    // A -1 is asked once here because each built-in rule names one feature.
-    EXPECT_EQ(stubs_.Get(6606).analyses, 1);
+}
+
+// Whatever a feature answers, it is asked once for each subject, and again for the next.
+// (A -1 would be asked again by a later rule naming the same feature; no built-in rule
+// names another's feature.)
+TEST_F(VcsTest, EveryAnswerIsAskedOncePerSubject) {
+    engine_.Load(nullptr);
+    const std::pair<int, int> answers[] = {{6602, -1}, {6606, 0}, {6609, 1}, {6600, 2}};
+    for (const auto& answer : answers) stubs_.Get(answer.first).result = answer.second;
+    Score();
+    Score();
+    for (const auto& answer : answers) {
+        EXPECT_EQ(2, stubs_.Get(answer.first).analyses) << answer.second;
+    }
+}
+
+TEST(RuleOrderTest, BuiltInRulesInCreationOrder) {
+    const std::pair<int32_t, int32_t> expected[] = {
+        {6600, 30}, {6601, 30}, {6602, 60},  {6603, 20}, {6604, 30}, {6605, -10}, {6606, 60},
+        {6607, 10}, {6620, 70}, {6608, 30},  {6609, 50}, {6610, 30}, {6611, 50},  {6612, 40},
+        {6613, 20}, {6614, 50}, {6615, -30}, {6616, 5},  {6617, 15}};
+    const std::vector<Rule> rules = BuiltInRules();
+    ASSERT_EQ(19u, rules.size());
+    for (size_t i = 0; i < rules.size(); ++i) {
+        EXPECT_EQ(expected[i], std::make_pair(rules[i].id, rules[i].weight)) << i;
+    }
+}
+
+// Pairs the built-in rules never put side by side: a negative weight goes before a
+// positive one whatever the feature counts; a weight of 0 has no sign; among equal signs
+// the rule with more features goes first; otherwise creation order stays.
+TEST(RuleOrderTest, NegativeFirstThenMoreFeaturesThenCreationOrder) {
+    struct Case {
+        int32_t firstWeight;
+        size_t firstFeatures;
+        int32_t secondWeight;
+        size_t secondFeatures;
+        bool swapped;
+    } const cases[] = {{10, 1, -5, 1, true},  {10, 3, -5, 1, true}, {-5, 1, 10, 3, false},
+                       {10, 1, 10, 2, true},  {-5, 1, -5, 2, true}, {10, 2, 10, 1, false},
+                       {10, 1, 20, 1, false}, {0, 1, -5, 1, false}, {-5, 1, 0, 2, true},
+                       {0, 1, 10, 2, true},   {10, 1, 0, 1, false}};
+    for (const Case& c : cases) {
+        std::vector<Rule> rules(2);
+        rules[0].id = 1;
+        rules[0].weight = c.firstWeight;
+        rules[0].featureIds.assign(c.firstFeatures, 6600);
+        rules[1].id = 2;
+        rules[1].weight = c.secondWeight;
+        rules[1].featureIds.assign(c.secondFeatures, 6601);
+        SortRulesForEvaluation(rules);
+        EXPECT_EQ(c.swapped ? 2 : 1, rules[0].id) << c.firstWeight << "/" << c.firstFeatures << " "
+                                                  << c.secondWeight << "/" << c.secondFeatures;
+    }
 }
 
 TEST_F(VcsTest, HitLettersAscendById) {

@@ -81,6 +81,36 @@ TEST(ContentBlockTest, OnlyTheLargerOfTwoReleasedBlocksIsKept) {
     EXPECT_EQ(SpareContentBytes(), kept);
 }
 
+// The kept block serves any request from 64 KiB up to its own size, and no other.
+TEST(ContentBlockTest, TheSpareServesRequestsFrom64KiBUpToItsSize) {
+    {
+        ContentBlock large;
+        ASSERT_TRUE(large.Acquire(1 << 20));
+    }
+    const size_t spare = SpareContentBytes();
+    ASSERT_GE(spare, 1u << 20);
+    struct Case {
+        size_t request;
+        bool served;
+    } const cases[] = {
+        {(64 << 10) - 1, false}, {64 << 10, true}, {spare, true}, {spare + 1, false}};
+    for (const Case& c : cases) {
+        ContentBlock block;
+        ASSERT_TRUE(block.Acquire(c.request));
+        EXPECT_EQ(c.served, SpareContentBytes() == 0) << c.request;
+    }
+    // While the large block is out, a released block of 64 KiB is kept; one byte less is not.
+    ContentBlock large;
+    ASSERT_TRUE(large.Acquire(1 << 20));
+    ASSERT_EQ(0u, SpareContentBytes());
+    for (size_t size : {(64u << 10) - 1, 64u << 10}) {
+        ContentBlock block;
+        ASSERT_TRUE(block.Acquire(size));
+        block.Release();
+        EXPECT_EQ(size < (64u << 10) ? 0 : size, SpareContentBytes()) << size;
+    }
+}
+
 TEST(ContentBlockTest, SmallBlocksAreNeitherKeptNorServedFromTheLargeOne) {
     {
         ContentBlock large;

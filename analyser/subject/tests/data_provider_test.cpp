@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -71,6 +72,33 @@ TEST(DataProviderTest, ContentIsCutAtSixteenMebibytes) {
     huge.SetFileSize(&size);
     EXPECT_EQ(huge.SetContent(&source), 1);
     EXPECT_EQ(huge.GetFileSize(), 16777216);
+}
+
+// Sizes a host may give, and what the record keeps of 16 MiB + 1 source bytes. Only -1
+// means "no size"; every other negative size reads as a huge unsigned count and is cut
+// to 16 MiB like one. Bytes given before the size are never kept.
+TEST(DataProviderTest, EverySizeAroundTheLimits) {
+    const std::vector<unsigned char> source(kMaxContentSize + 1, 0x5A);
+    const int kCap = static_cast<int>(kMaxContentSize);
+    struct Case {
+        int size, result, kept;
+    } const cases[] = {{-1, -1, -1},    {-2, 1, kCap},       {INT32_MIN, 1, kCap},
+                       {0, 1, 0},       {1, 1, 1},           {kCap - 1, 1, kCap - 1},
+                       {kCap, 1, kCap}, {kCap + 1, 1, kCap}, {INT32_MAX, 1, kCap}};
+    for (const Case& c : cases) {
+        CDataProvider record(1);
+        const unsigned char* data = source.data();
+        EXPECT_EQ(-1, record.SetContent(&data));
+        record.SetFileSize(&c.size);
+        EXPECT_EQ(nullptr, record.GetContent(0, 0)) << c.size;
+        EXPECT_EQ(c.result, record.SetContent(&data)) << c.size;
+        EXPECT_EQ(c.kept, record.GetFileSize()) << c.size;
+        const unsigned char* kept = record.GetContent(0, 0);
+        EXPECT_EQ(c.result == 1, kept != nullptr) << c.size;
+        if (kept != nullptr && c.kept > 0) {
+            EXPECT_EQ(0x5A, kept[c.kept - 1]) << c.size;
+        }
+    }
 }
 
 TEST(DataProviderTest, NullSourceIsRefused) {

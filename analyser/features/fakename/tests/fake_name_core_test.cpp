@@ -39,6 +39,25 @@ TEST_F(FakeFileNameCoreTest, SystemNamesAreSettledExactlyOrIgnoringCase) {
     EXPECT_EQ("svchost.exe", NameOf(upper));
 }
 
+// Every list name is found exactly. Its other-case spelling (every letter of the
+// alphabet flipped) is settled by the first list name that is equal to it ignoring case
+// or similar to it: when that is the name itself and no earlier name rewrote a digit
+// pair of the candidate, the answer is 0, never 1.
+TEST_F(FakeFileNameCoreTest, EveryListNameExactlyAndInTheOtherCase) {
+    for (const char* name : core_.Names()) {
+        ASSERT_EQ(-1, core_.Decide(name).result) << name;
+        std::string flipped = name;
+        for (char& c : flipped) {
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) c = static_cast<char>(c ^ 0x20);
+        }
+        const CFakeFileNameCore::Decision decision = core_.Decide(flipped);
+        if (decision.result == -1) continue;  // the other spelling is listed too
+        if (NameOf(decision) == name && decision.candidate == flipped) {
+            EXPECT_EQ(0, decision.result) << flipped;
+        }
+    }
+}
+
 TEST_F(FakeFileNameCoreTest, LookAlikesFire) {
     const auto zero = DecideFileName("svch0st.exe");
     EXPECT_EQ(1, zero.result);

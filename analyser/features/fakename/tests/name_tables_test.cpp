@@ -4,10 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include "crc32.h"
 #include "look_alike_table.h"
 #include "system_file_names.h"
 
 namespace {
+
+// CRC-32 of the texts, each followed by a line feed: any text changed, lost, added or
+// moved changes it. The values were taken over the published lists, not over this code.
+uint32_t TableChecksum(const char* (*textAt)(size_t), size_t count) {
+    std::string all;
+    for (size_t i = 0; i < count; ++i) all.append(textAt(i)).push_back('\n');
+    uint32_t crc = 0;
+    CCRC32().Compute(all.data(), static_cast<uint32_t>(all.size()), &crc);
+    return crc;
+}
 
 bool IsAllowedNameCharacter(char c) {
     return c == '.' || c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
@@ -22,6 +33,9 @@ TEST(SystemFileNames, HoldsTheWholeTable) {
     EXPECT_STREQ("a3d.dll", kSystemFileNames[127]);  // the first small letter
     EXPECT_STREQ("svchost.exe", kSystemFileNames[1245]);
     EXPECT_STREQ("xolehlp.dll", kSystemFileNames[1409]);
+    EXPECT_EQ(0x886EFBDDu,
+              TableChecksum([](size_t i) -> const char* { return kSystemFileNames[i]; },
+                            kSystemFileNameCount));
 }
 
 TEST(SystemFileNames, AreShortPlainNamesInUnsignedByteOrder) {
@@ -54,4 +68,6 @@ TEST(LookAlikeStrings, HoldTheWholeTableOneStringPerKey) {
     EXPECT_STREQ("L[I", kLookAlikeStrings[36]);
     EXPECT_STREQ("uo0aqvyQO", kLookAlikeStrings[76]);
     EXPECT_STREQ("~-=_^'", kLookAlikeStrings[84]);
+    EXPECT_EQ(0x7F31C117u,
+              TableChecksum([](size_t i) { return kLookAlikeStrings[i]; }, kLookAlikeStringCount));
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "crc32.h"
 #include "mail_text.h"
 #include "section_names.h"
 #include "system_icon_table.h"
@@ -24,6 +25,23 @@ TEST(SectionNameTest, KnownOverTheShorterLength) {
     for (const char* name : {".rsrc", ".reloc", ".idata", ".bss", "UPX0", ".tls", "text", ".Text",
                              ".rdat_", ".u", "\xFF"}) {
         EXPECT_FALSE(Known(name)) << name;
+    }
+}
+
+// Every prefix and extension of each known name is known; a name with any one of its
+// characters changed, in letter case or by one code, is not.
+TEST(SectionNameTest, EveryCharacterOfEachKnownName) {
+    for (const std::string name : {".data", ".rdata", ".text"}) {
+        for (size_t cut = 0; cut <= name.size(); ++cut) EXPECT_TRUE(Known(name.substr(0, cut)));
+        EXPECT_TRUE(Known(name + "$x"));
+        for (size_t i = 0; i < name.size(); ++i) {
+            for (const char changed :
+                 {static_cast<char>(name[i] ^ 0x20), static_cast<char>(name[i] + 1)}) {
+                std::string other = name;
+                other[i] = changed;
+                EXPECT_FALSE(Known(other)) << other;
+            }
+        }
     }
 }
 
@@ -144,6 +162,10 @@ TEST(SystemIconTableTest, SortedDistinctWithTheFixedEnds) {
     EXPECT_FALSE(IsSystemIconChecksum(0));
     EXPECT_FALSE(IsSystemIconChecksum(0x0065003D));
     EXPECT_FALSE(IsSystemIconChecksum(0xFFFFFFFF));
+    // The values as regenerate.sh wrote them: any one changed changes this checksum.
+    uint32_t crc = 0;
+    CCRC32().Compute(table, 4 * kSystemIconChecksumCount, &crc);
+    EXPECT_EQ(crc, 0x8EC32A79u);
 }
 
 }  // namespace

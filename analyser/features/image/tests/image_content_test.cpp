@@ -111,6 +111,10 @@ TEST(WithMailInfoTest, TextsShapedLikeAddresses) {
     EXPECT_EQ(RunOn(feature, WithTexts({"Hello world", "mail me: drop@example.com"})), 1);
     // Runs shorter than ten characters are never handed over.
     EXPECT_EQ(RunOn(feature, WithTexts({"a@b.cde", "x@yz.com"})), 0);
+    // Nine characters shaped like an address, at every offset against the probes.
+    for (size_t pad = 0; pad < 10; ++pad) {
+        EXPECT_EQ(RunOn(feature, WithTexts({std::string(pad, '\0') + "ab@cd.efg"})), 0) << pad;
+    }
     EXPECT_EQ(RunOn(feature, std::vector<uint8_t>(4096, 0)), 0);
 }
 

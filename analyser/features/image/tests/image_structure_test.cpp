@@ -1,6 +1,8 @@
 // The image features that read headers, imports and the code at the entry point.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "bad_section_name.h"
 #include "embedded_pe.h"
 #include "fake_environment.h"
@@ -108,6 +110,24 @@ TEST(WithBadAPITest, ListedFunctionByNameExactCase) {
         RunOn(feature, Program({KernelWith({}), {"ADVAPI32.dll", {{"RegCloseKey"}}}}).Build()), 1);
     EXPECT_EQ(RunOn(feature, Program({{"KERNEL32.DLL", {{"GetComputerNameA"}}}}).Build()), 0);
     EXPECT_EQ(RunOn(feature, Program().Build()), 0);
+}
+
+// Each of the fourteen listed functions fires on its own, imported by name from any DLL;
+// the same name in the other letter case, or one letter short, does not.
+TEST(WithBadAPITest, EachListedFunctionOnItsOwn) {
+    CWithBadAPI feature;
+    for (const std::string name :
+         {"GetProcAddress", "WNetAddConnection2A", "OpenServiceA", "AdjustTokenPrivileges",
+          "ClearEventLogA", "Sleep", "OpenProcessToken", "RegCloseKey", "TerminateProcess", "recv",
+          "send", "CreateProcessA", "CreateThread", "GetComputerNameW"}) {
+        std::string flipped = name;
+        for (char& c : flipped) c = static_cast<char>(std::isalpha(c) ? c ^ 0x20 : c);
+        EXPECT_EQ(1, RunOn(feature, Program({{"ANY.dll", {{"Other"}, {name}}}}).Build())) << name;
+        EXPECT_EQ(0, RunOn(feature, Program({{"ANY.dll", {{flipped}}}}).Build())) << flipped;
+        EXPECT_EQ(
+            0, RunOn(feature, Program({{"ANY.dll", {{name.substr(0, name.size() - 1)}}}}).Build()))
+            << name;
+    }
 }
 
 // A second image header at 0x4000: "MZ", e_lfanew 0x80, and `signature` there.
