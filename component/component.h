@@ -11,6 +11,11 @@ public:
     virtual const char* GetName(char* buffer, int size) = 0;
     // Slot 1. The interface called `name` (exact, case-sensitive), or null.
     virtual void* GetInterface(const char* name, int reserved) = 0;
+
+protected:
+    // Components are their library's static objects and are never deleted through
+    // this interface; a virtual destructor would add slots a foreign host does not have.
+    ~IComponent() = default;
 };
 
 // The host's component registry: an ordered map from name (bytes compared as unsigned
