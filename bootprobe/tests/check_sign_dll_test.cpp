@@ -14,7 +14,7 @@
 
 #include "bootprobe_host.h"
 #include "probe_images.h"
-#include "temp_dir_win.h"
+#include "scratch_dir_win.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ protected:
     }
 
     BootProbeHost host_;
-    TempDir dir_;
+    kvtest::ScratchDir dir_;
 };
 
 TEST_F(CheckSignDllTest, FilesTheSystemCannotVouchFor) {

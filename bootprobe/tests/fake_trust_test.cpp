@@ -13,8 +13,8 @@
 
 #include "fake_trust.h"
 #include "probe_images.h"
+#include "scratch_dir_win.h"
 #include "sign_check_win.h"
-#include "temp_dir_win.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ TEST(TrustVerifier, StructuresHandedToTheSystem) {
         {0, 0, 1, 0x100, 16, 0, 0},  // the file's own signature
         {1, 1, 2, 0, 36, 1, 1},      // a catalog member
     };
-    TempDir dir;
+    kvtest::ScratchDir dir;
     const std::vector<uint8_t> bytes = CaseBytes("UnsignedProgram");
     const std::string path = dir.Write("plain.exe", bytes);
     for (const auto& c : cases) {
@@ -142,7 +142,7 @@ TEST(TrustVerifier, OnlyZeroIsTrusted) {
         {static_cast<LONG>(0x800B0100), {0, 1}},  // no signature
         // clang-format on
     };
-    TempDir dir;
+    kvtest::ScratchDir dir;
     const std::string path = dir.Write("plain.exe", CaseBytes("UnsignedProgram"));
     for (const auto& c : cases) {
         StandIn fake("FakeTrust.dll");
@@ -156,7 +156,7 @@ TEST(TrustVerifier, OnlyZeroIsTrusted) {
 TEST(TrustVerifier, TrustedContentIsVerifiedOnce) {
     StandIn fake("FakeTrust.dll");
     CTrustVerifier verifier("FakeTrust.dll");
-    TempDir dir;
+    kvtest::ScratchDir dir;
     std::vector<uint8_t> bytes = CaseBytes("UnsignedProgram");
     const std::string first = dir.Write("first.exe", bytes);
     const std::string second = dir.Write("second.exe", bytes);
@@ -177,7 +177,7 @@ TEST(TrustVerifier, TrustedContentIsVerifiedOnce) {
 }
 
 TEST(TrustVerifier, WithoutTheEntryPointsTheStructureDecides) {
-    TempDir dir;
+    kvtest::ScratchDir dir;
     const std::string plain = dir.Write("plain.exe", CaseBytes("UnsignedProgram"));
     const std::string header = dir.Write("header.exe", CaseBytes("HeaderInOverlay"));
     for (const char* library : {"FakeTrustNoEnum.dll", "NoSuchTrust.dll"}) {
@@ -192,7 +192,7 @@ TEST(TrustVerifier, WithoutTheEntryPointsTheStructureDecides) {
 }
 
 TEST(TrustVerifier, LibraryLoadedOnFirstUseAndKept) {
-    TempDir dir;
+    kvtest::ScratchDir dir;
     const std::string path = dir.Write("plain.exe", CaseBytes("UnsignedProgram"));
     {
         CTrustVerifier verifier("FakeTrust.dll");

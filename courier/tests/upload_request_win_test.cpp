@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "sample_session_win.h"
-#include "temp_dir_win.h"
+#include "scratch_dir_win.h"
 #include "upload_request.h"
 
 namespace {
@@ -86,7 +86,7 @@ protected:
         ASSERT_EQ("primer", upload.GetText());
     }
 
-    TempDir dir_;
+    kvtest::ScratchDir dir_;
     SampleSession primer_{"UploadPrimer"};
     Sample small_ = MakeSample("small.bin", SomeBytes(700, 1));
 };

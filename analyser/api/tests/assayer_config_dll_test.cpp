@@ -7,7 +7,7 @@
 
 #include "assayer_host.h"
 #include "quiet_image.h"
-#include "temp_dir_win.h"
+#include "scratch_dir_win.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ protected:
     // Loads `text` as the configuration and judges the subject on which 6600, 6603,
     // 6606 and 6608 fire (140 points with the built-in table).
     bool Judge(const std::string& text) {
-        const std::string path = dir_.WriteText("score" + std::to_string(++files_) + ".ini", text);
+        const std::string path = dir_.Write("score" + std::to_string(++files_) + ".ini", text);
         EXPECT_TRUE(host_->Init(path.c_str()));
         return JudgeAgain();
     }
@@ -62,7 +62,7 @@ protected:
         return verdict;
     }
 
-    TempDir dir_;
+    kvtest::ScratchDir dir_;
     std::unique_ptr<AssayerHost> host_;
     int files_ = 0;
 };

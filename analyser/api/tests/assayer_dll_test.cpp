@@ -11,7 +11,7 @@
 #include "assayer_host.h"
 #include "pe_image_builder.h"
 #include "quiet_image.h"
-#include "temp_dir_win.h"
+#include "scratch_dir_win.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ protected:
         host_->Describe(id, dir_.Write(name, bytes), bytes);
     }
 
-    TempDir dir_;
+    kvtest::ScratchDir dir_;
     std::unique_ptr<AssayerHost> host_;
     const std::vector<uint8_t> someBytes_ = QuietImage();
 };
@@ -260,7 +260,7 @@ TEST_F(AssayerDllTest, LoadedSignaturesNamePackersUnderTheWindowsDirectory) {
     host_->Analyse(1);
     EXPECT_EQ(host_->Hits(), before);
 
-    const std::string db = dir_.WriteText(
+    const std::string db = dir_.Write(
         "mine.txt",
         "\xEF\xBB\xBF; an analyst's rows\r\n[Mine 1.0 -> Analyst]\r\nsignature = B8 ?? ?? ?? ?? "
         "F7 D0\r\nep_only = true\r\n\r\n[Not here]\r\nsignature = 60 E8\r\nep_only = false\r\n");

@@ -3,15 +3,9 @@
 #include <cstring>
 #include <ctime>
 
-namespace {
+#include "program_folder_win.h"
 
-std::string ProgramDirectory() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path, length);
-    const size_t slash = directory.find_last_of("\\/");
-    return slash == std::string::npos ? "." : directory.substr(0, slash);
-}
+namespace {
 
 template <class Function>
 bool Find(HMODULE module, const char* name, Function* function) {
@@ -22,7 +16,7 @@ bool Find(HMODULE module, const char* name, Function* function) {
 }  // namespace
 
 AssayerHost::AssayerHost() {
-    module_ = LoadLibraryA((ProgramDirectory() + "\\Assayer.dll").c_str());
+    module_ = LoadLibraryA(kvtest::BesideProgram("Assayer.dll").c_str());
     if (module_ == nullptr) return;
     ready_ = Find(module_, "init", &init_) && Find(module_, "AppendInfo", &appendInfo_) &&
              Find(module_, "AnalyseInfo", &analyseInfo_) &&

@@ -9,7 +9,7 @@
 #include "image_file_win.h"
 #include "image_screen.h"
 #include "pe_image_builder.h"
-#include "temp_dir_win.h"
+#include "scratch_dir_win.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::vector<uint8_t> Image(PeImageBuilder builder, int sections) {
 }
 
 TEST(ImageFileReadTest, HeadersAnywhereInTheFile) {
-    TempDir dir;
+    kvtest::ScratchDir dir;
     const struct {
         const char* name;
         std::vector<uint8_t> bytes;

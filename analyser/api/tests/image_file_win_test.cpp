@@ -8,7 +8,7 @@
 #include "image_file_win.h"
 #include "image_screen.h"
 #include "pe_image_builder.h"
-#include "temp_dir_win.h"
+#include "scratch_dir_win.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ protected:
         EXPECT_TRUE(NothingLeftOpen(file)) << name;
         return code;
     }
-    TempDir dir_;
+    kvtest::ScratchDir dir_;
 };
 
 TEST_F(ImageFileTest, NoPathOrNoFile) {

@@ -10,7 +10,7 @@
 
 #include "assayer_host.h"
 #include "image_test_support.h"
-#include "temp_dir_win.h"
+#include "scratch_dir_win.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ protected:
         return host_->Analyse(1);
     }
 
-    TempDir dir_;
+    kvtest::ScratchDir dir_;
     std::unique_ptr<AssayerHost> host_;
 };
 
