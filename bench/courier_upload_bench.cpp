@@ -16,6 +16,7 @@
 
 #include "sample_session_win.h"
 #include "upload_request.h"
+#include "whole_file_win.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ std::string MakeFile(uint32_t size, std::string& digestOut) {
         b = static_cast<char>(x >> 16);
     }
     digestOut = Md5Upper(bytes);
-    WriteWholeFile(path, bytes);
+    kvtest::WriteWholeFile(path, bytes);
     return path;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "logdesk_session.h"
+#include "whole_file_win.h"
 #include "windriver.h"
 
 namespace {
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     }
     suite.WriteRoster();
     const std::string log = ScanLog(lines);
-    WriteBytes(suite.Dir("Bulwark") + "\\SifterLog.txt", log);
+    kvtest::WriteWholeFile(suite.Dir("Bulwark") + "\\SifterLog.txt", log);
     printf("scan log: %d lines, %zu bytes\n", lines, log.size());
 
     std::vector<double> starts, refreshes, sorts, peaks, committed;

@@ -5,16 +5,15 @@
 
 #include <string>
 
+#include "program_folder_win.h"
+
 class BootProbeHost {
 public:
     using CheckSignFn = BOOL(WINAPI*)(const char* fileName, int* state);
     using CheckHostFn = BOOL(WINAPI*)(char* buffer, int length);
 
     BootProbeHost() {
-        char path[MAX_PATH] = {};
-        std::string directory(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-        directory.resize(directory.find_last_of('\\'));
-        module_ = LoadLibraryA((directory + "\\BootProbe.dll").c_str());
+        module_ = LoadLibraryA(kvtest::BesideProgram("BootProbe.dll").c_str());
         if (module_ == nullptr) return;
         checkSign = reinterpret_cast<CheckSignFn>(
             reinterpret_cast<void*>(GetProcAddress(module_, "CheckSign")));

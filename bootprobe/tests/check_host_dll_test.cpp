@@ -11,6 +11,8 @@
 
 #include "bootprobe_host.h"
 #include "guarded_buffer.h"
+#include "scratch_dir_win.h"
+#include "whole_file_win.h"
 
 namespace {
 
@@ -19,34 +21,8 @@ const char kSavedBootIni[] = "C:\\boot.ini.kvprobe-saved";
 const char kHiddenSuffix[] = ".kvprobe-hidden";
 const char kTree[] = "C:\\kvprobe_host";
 
-bool WriteText(const std::string& path, const std::string& text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == text.size();
-}
-
-void RemoveTree(const std::string& directory) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((directory + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = directory + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(directory.c_str());
-}
+using kvtest::RemoveTree;
+using kvtest::WriteWholeFile;
 
 class CheckHostDllTest : public ::testing::Test {
 protected:
@@ -85,7 +61,7 @@ protected:
             directory += "\\" + name;
             CreateDirectoryA(directory.c_str(), nullptr);
         }
-        ASSERT_TRUE(WriteText(directory + "\\win.ini", "[windows]\r\n"));
+        ASSERT_TRUE(WriteWholeFile(directory + "\\win.ini", "[windows]\r\n"));
     }
 
     std::pair<int, std::string> Check(int length) { return CheckGuarded(length, host_.checkHost); }
@@ -110,7 +86,7 @@ TEST_F(CheckHostDllTest, BootIniDefaultLine) {
         {"default=multi(0)disk(0)rdisk(0)partition(1)\\WINNT\r\n", 3, 1, "C:"},
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(WriteText(kBootIni, c.text));
+        ASSERT_TRUE(WriteWholeFile(kBootIni, c.text));
         EXPECT_EQ(Check(c.length), std::make_pair(c.result, c.answer)) << c.text << c.length;
     }
     EXPECT_EQ(host_.checkHost(nullptr, 260), 0);
@@ -123,7 +99,7 @@ TEST_F(CheckHostDllTest, WinIniWhenBootIniNamesNothing) {
     std::string expected = windows_;
     expected[2] = '/';
     for (const std::string& text : {std::string("default=C:\\WINNT\r\n"), planted + "\r\n"}) {
-        ASSERT_TRUE(WriteText(kBootIni, text));
+        ASSERT_TRUE(WriteWholeFile(kBootIni, text));
         EXPECT_EQ(Check(260), std::make_pair(1, expected)) << text.substr(0, 20);
     }
 }
@@ -140,7 +116,7 @@ TEST_F(CheckHostDllTest, WinIniDepth) {
     // the way does not make the search go deeper.
     RemoveTree(kTree);
     PlantWinIni({"level1", "level2"});
-    ASSERT_TRUE(WriteText(std::string(kTree) + "\\level1\\0.txt", ""));
+    ASSERT_TRUE(WriteWholeFile(std::string(kTree) + "\\level1\\0.txt", ""));
     // The whole drive is searched, the loop of links under C:\kvprobe_loop too.
     EXPECT_EQ(Check(260), std::make_pair(0, std::string()));
 }

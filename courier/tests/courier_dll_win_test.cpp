@@ -17,11 +17,13 @@
 #include "registry.h"
 #include "resource.h"
 #include "sample_session_win.h"
+#include "scratch_dir_win.h"
 #include "upload_host_win.h"
 #include "win/handles.h"
 
 namespace {
 
+using kvtest::ScratchDir;
 using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 
 constexpr char kLanguage[] =
@@ -58,7 +60,7 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-void WriteConfig(const ScratchFolder& folder, const std::string& site, const std::string& check,
+void WriteConfig(const ScratchDir& folder, const std::string& site, const std::string& check,
                  const std::string& probe1, const std::string& probe2 = "",
                  const std::string& probe3 = "") {
     folder.Write("Courier.cfg", "[config]\r\nsite=" + site + "\r\ncheck=" + check +
@@ -66,7 +68,7 @@ void WriteConfig(const ScratchFolder& folder, const std::string& site, const std
                                     "\r\nprobe3=" + probe3 + "\r\n");
 }
 
-void WithLanguage(const ScratchFolder& folder) {
+void WithLanguage(const ScratchDir& folder) {
     ASSERT_TRUE(folder.CopyBuilt("Polyglot.dll"));
     folder.Write("Courier.lng", kLanguage);
 }
@@ -118,7 +120,7 @@ protected:
         return std::make_unique<UploadHost>(folder_ / "Courier.dll");
     }
 
-    ScratchFolder folder_;
+    ScratchDir folder_{"courier"};
     SampleSession session_{TestName()};
     SampleSession probe_{TestName() + "Probe"};
 };
@@ -506,8 +508,8 @@ TEST_F(CourierDllTest, LanguageLibraryBesideOrFromRosterOrNone) {
 
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        ScratchFolder dllFolder;
-        ScratchFolder modules;
+        ScratchDir dllFolder("courier");
+        ScratchDir modules("courier");
         ASSERT_TRUE(dllFolder.CopyBuilt("Courier.dll"));
         std::unique_ptr<RosterFile> roster;
         if (row.where == kBeside) WithLanguage(dllFolder);

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "sample_session_win.h"
 #include "win/handles.h"
 
 namespace {
@@ -12,60 +11,7 @@ using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 constexpr char kHostClass[] = "CourierTestHost";
 UploadHost* g_host = nullptr;  // the host whose hook runs on this thread
 
-std::string ExeDirectory() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path, length);
-    return directory.substr(0, directory.find_last_of('\\') + 1);
-}
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string full = path + "\\" + name;
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-                RemoveTree(full);
-            } else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(full.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
 }  // namespace
-
-ScratchFolder::ScratchFolder() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    static unsigned counter = 0;
-    for (unsigned attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
-        const std::string candidate = std::string(base) + "courier" +
-                                      std::to_string(GetCurrentProcessId()) + "_" +
-                                      std::to_string(counter++);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
-    }
-}
-
-ScratchFolder::~ScratchFolder() {
-    if (!path_.empty()) RemoveTree(path_);
-}
-
-bool ScratchFolder::CopyBuilt(const std::string& name, const std::string& as) const {
-    return CopyFileA((ExeDirectory() + name).c_str(), (*this / (as.empty() ? name : as)).c_str(),
-                     FALSE) != FALSE;
-}
-
-std::string ScratchFolder::Write(const std::string& name, const std::string& bytes) const {
-    const std::string file = *this / name;
-    return WriteWholeFile(file, bytes) ? file : "";
-}
 
 UploadHost::UploadHost(const std::string& dllPath) {
     WNDCLASSA windowClass = {};

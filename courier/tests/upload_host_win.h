@@ -1,5 +1,5 @@
 #pragma once
-// A host of Courier.dll for the tests: the library copied into a folder of its own, a
+// A host of Courier.dll for the tests: the library loaded from a folder of its own, a
 // host window that keeps every end notice, a message loop, and a record of what the
 // progress dialog and its controls were told (a WH_CALLWNDPROC hook on this thread sees
 // the worker's updates too).
@@ -11,24 +11,6 @@
 
 #include "component.h"
 #include "dlg_upload.h"
-
-// A fresh folder under the temporary folder, removed with everything in it.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-    // Copies `name` from the folder of the test program, as `as` (default: same name).
-    bool CopyBuilt(const std::string& name, const std::string& as = "") const;
-    std::string Write(const std::string& name, const std::string& bytes) const;
-
-private:
-    std::string path_;
-};
 
 struct HookEvent {
     int control = 0;  // 0: the dialog itself

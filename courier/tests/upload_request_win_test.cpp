@@ -12,6 +12,7 @@
 #include "sample_session_win.h"
 #include "scratch_dir_win.h"
 #include "upload_request.h"
+#include "whole_file_win.h"
 
 namespace {
 
@@ -107,7 +108,8 @@ DWORD WINAPI UploadOnThread(void* argument) {
 }  // namespace
 
 TEST_F(UploadRequestTest, SendsTheMultipartFormByteForByte) {
-    std::string image = ReadWholeFile("C:\\windows\\system32\\kernel32.dll").substr(0, 70000);
+    std::string image =
+        kvtest::ReadWholeFile("C:\\windows\\system32\\kernel32.dll").substr(0, 70000);
     const std::pair<const char*, std::string> files[] = {
         {"image.exe", image},
         {"notes.txt", std::string(3000, 'a') + "\r\nplain text\r\n"},

@@ -101,7 +101,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        module_ = LoadLibraryA(BesideTests("ExecWarden.dll").c_str());
+        module_ = LoadLibraryA(kvtest::BesideProgram("ExecWarden.dll").c_str());
         ASSERT_NE(nullptr, module_);
         char path[MAX_PATH];
         path_.assign(path, GetModuleFileNameA(module_, path, MAX_PATH));
@@ -417,7 +417,7 @@ TEST_F(ComServerTest, SharedPageIsSharedWithAnotherProcess) {
     CopyHookString(shared_->parameters, "from the parent");
     CopyHookString(shared_->directory, nullptr);
 
-    EXPECT_EQ(0u, RunToEnd("\"" + BesideTests("execwarden_shared_peer.exe") + "\""));
+    EXPECT_EQ(0u, RunToEnd("\"" + kvtest::BesideProgram("execwarden_shared_peer.exe") + "\""));
     EXPECT_EQ("seen: from the parent " + std::to_string(in), std::string(shared_->directory));
 }
 

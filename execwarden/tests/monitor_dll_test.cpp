@@ -68,7 +68,7 @@ void ExpectDriverService() {
     DWORD needed = 0;
     ASSERT_TRUE(QueryServiceConfigA(service.get(), config, sizeof buffer, &needed));
     EXPECT_STREQ("Kavro Labs Process creation detector.", config->lpDisplayName);
-    EXPECT_EQ(BesideTests("ProcWatchDriver.sys"), config->lpBinaryPathName);
+    EXPECT_EQ(kvtest::BesideProgram("ProcWatchDriver.sys"), config->lpBinaryPathName);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), config->dwServiceType);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config->dwStartType);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), config->dwErrorControl);
@@ -91,7 +91,7 @@ TEST_F(MonitorDllTest, HandlersSeeEachNewProcessAndBlockedOnesEnd) {
     ASSERT_TRUE(monitor_->AddCallback(&second));
     StartMonitor();
     ExpectDriverService();
-    const std::string idlePath = BesideTests("idle.exe");
+    const std::string idlePath = kvtest::BesideProgram("idle.exe");
     std::size_t firstCalls = 0, secondCalls = 0;
     DWORD sequence = 1;
     for (const Case& c : cases) {
@@ -250,7 +250,7 @@ TEST_F(MonitorDllTest, StopAndStartAreCountedAndHoldReadsBack) {
 TEST_F(MonitorDllTest, ExistingServiceWithoutEventIsPolled) {
     {
         UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        const std::string image = BesideTests("ProcWatchDriver.sys");
+        const std::string image = kvtest::BesideProgram("ProcWatchDriver.sys");
         UniqueService service(
             CreateServiceA(manager.get(), "ProcWatcherDriver", "test", SERVICE_ALL_ACCESS,
                            SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
@@ -288,7 +288,7 @@ TEST(MonitorDllUnload, MissingDriverLeavesNoServiceAndUnloadsCleanly) {
     const std::string folder = std::string(temp) + "execwarden-nodriver";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string copy = folder + "\\ExecWarden.dll";
-    ASSERT_TRUE(CopyFileA(BesideTests("ExecWarden.dll").c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(kvtest::BesideProgram("ExecWarden.dll").c_str(), copy.c_str(), FALSE));
     {
         MonitorLibrary library(copy);
         ASSERT_TRUE(library.loaded());
@@ -305,7 +305,8 @@ TEST(MonitorDllUnload, MissingDriverLeavesNoServiceAndUnloadsCleanly) {
 // so the exit cannot hang on its threads or locks.
 TEST(MonitorDllUnload, ProcessExitWhileStartedDoesNotHang) {
     ASSERT_TRUE(RemoveDriverService());
-    EXPECT_EQ(0u, RunToEnd("\"" + BesideTests("execwarden_shared_peer.exe") + "\" start-and-exit"));
+    EXPECT_EQ(0u, RunToEnd("\"" + kvtest::BesideProgram("execwarden_shared_peer.exe") +
+                           "\" start-and-exit"));
     EXPECT_TRUE(RemoveDriverService());  // left behind on purpose: nothing runs at exit
 }
 

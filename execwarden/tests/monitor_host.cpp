@@ -23,13 +23,6 @@ const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = SetUnhandledExceptionFilte
 
 }  // namespace
 
-std::string BesideTests(const char* file) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.rfind('\\') + 1) + file;
-}
-
 bool RemoveDriverService() {
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) return false;
@@ -58,7 +51,7 @@ DWORD RunToEnd(std::string commandLine, DWORD ms) {
 }
 
 PROCESS_INFORMATION StartIdle(bool suspended) {
-    std::string command = "\"" + BesideTests("idle.exe") + "\" 60000";
+    std::string command = "\"" + kvtest::BesideProgram("idle.exe") + "\" 60000";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

@@ -10,10 +10,8 @@
 
 #include "process_monitor.h"
 #include "procwatch_codes.h"
+#include "program_folder_win.h"
 #include "win/handles.h"
-
-// A path beside the test program.
-std::string BesideTests(const char* file);
 
 // Stops and deletes any "ProcWatcherDriver" service; true when none is left.
 bool RemoveDriverService();
@@ -76,7 +74,7 @@ private:
 // ExecWarden.dll loaded by path, its component fetched through the factory export.
 class MonitorLibrary {
 public:
-    explicit MonitorLibrary(const std::string& path = BesideTests("ExecWarden.dll"));
+    explicit MonitorLibrary(const std::string& path = kvtest::BesideProgram("ExecWarden.dll"));
     ~MonitorLibrary() { Free(); }
     MonitorLibrary(const MonitorLibrary&) = delete;
     MonitorLibrary& operator=(const MonitorLibrary&) = delete;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "process_monitor.h"
+#include "program_folder_win.h"
 #include "shared_page.h"
 
 namespace {
@@ -27,10 +28,7 @@ int StartAndExit(HMODULE library) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    char path[MAX_PATH];
-    std::string self(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-    HMODULE library =
-        LoadLibraryA((self.substr(0, self.rfind('\\') + 1) + "ExecWarden.dll").c_str());
+    HMODULE library = LoadLibraryA(kvtest::BesideProgram("ExecWarden.dll").c_str());
     if (argc > 1 && std::strcmp(argv[1], "start-and-exit") == 0) return StartAndExit(library);
     SharedSection* shared = FindSharedSection(library);
     if (shared == nullptr) return 2;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "netwarden_host_win.h"
+#include "program_folder_win.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ private:
 TEST(NetWardenAdapters, OperationsRunOverADriverlessNetworkDevice) {
     TestNetDevice device;
     ASSERT_TRUE(device.ok());
-    NetWardenHost host(ProgramFolder() + "\\NetWarden.dll");
+    NetWardenHost host(kvtest::BesideProgram("NetWarden.dll"));
     ASSERT_TRUE(host.loaded());
     // The device has no driver, so it is not started: not up.
     EXPECT_FALSE(host.IsAdapterUp());
@@ -102,7 +103,7 @@ TEST(NetWardenAdapters, DisableAndEnableChangeTheDeviceState) {
     if (status == 0)
         GTEST_SKIP() << "this platform answers every device-node status with 0 and has no "
                         "property change through the class installer: no state to watch";
-    NetWardenHost host(ProgramFolder() + "\\NetWarden.dll");
+    NetWardenHost host(kvtest::BesideProgram("NetWarden.dll"));
     ASSERT_TRUE(host.loaded());
     host.SetAdapters(2);
     ASSERT_TRUE(device.Status(&status, &problem));

@@ -10,9 +10,15 @@
 
 #include "kavrofw_client.h"
 #include "netwarden_host_win.h"
+#include "program_folder_win.h"
 #include "rule_files.h"
+#include "scratch_dir_win.h"
+#include "whole_file_win.h"
 
 namespace nwtest {
+
+using kvtest::ReadFileBytes;
+using kvtest::WriteWholeFile;
 
 constexpr char kName[] = "KAVRO NET MONITOR COMPONENT 1.0";
 constexpr unsigned char kPersistent = 0;
@@ -83,16 +89,17 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(scratch_.path().empty());
         ASSERT_TRUE(
-            CopyFileA((ProgramFolder() + "\\NetWarden.dll").c_str(), Library().c_str(), FALSE))
+            CopyFileA(kvtest::BesideProgram("NetWarden.dll").c_str(), Library().c_str(), FALSE))
             << GetLastError();
         ASSERT_TRUE(CreateDirectoryA(CfgData().c_str(), nullptr));
         WriteConfig(1);
-        ASSERT_TRUE(WriteBytes(DefaultRules(), DefaultFile("Test rules", {Rule(50), Rule(51)}, 2)));
+        ASSERT_TRUE(
+            WriteWholeFile(DefaultRules(), DefaultFile("Test rules", {Rule(50), Rule(51)}, 2)));
     }
 
-    std::string Library() const { return scratch_.Sub("NetWarden.dll"); }
-    std::string Config() const { return scratch_.Sub("NetWarden.cfg"); }
-    std::string CfgData() const { return scratch_.Sub("CfgData"); }
+    std::string Library() const { return scratch_ / "NetWarden.dll"; }
+    std::string Config() const { return scratch_ / "NetWarden.cfg"; }
+    std::string CfgData() const { return scratch_ / "CfgData"; }
     std::string DefaultRules() const { return CfgData() + "\\a_Rules.dat"; }
     std::string UserRules() const { return CfgData() + "\\u_Rules.dat"; }
     void WriteConfig(int policy) {
@@ -113,7 +120,8 @@ protected:
         return host;
     }
 
-    ScratchDir scratch_;
+    // Below Z:\tmp, where /bin/ln finds it too.
+    kvtest::ScratchDir scratch_{"nw", "Z:\\tmp\\netwarden"};
 };
 
 }  // namespace nwtest

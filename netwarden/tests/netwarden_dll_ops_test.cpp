@@ -93,14 +93,14 @@ TEST_F(NetWardenDllTest, SavedUserFileHoldsTheListByteForByte) {
     std::vector<uint8_t> expected = {3, 0, 0, 0};
     const uint8_t* raw = reinterpret_cast<const uint8_t*>(listed.data());
     expected.insert(expected.end(), raw, raw + 3 * sizeof(FirewallRule));
-    EXPECT_EQ(expected, ReadBytes(UserRules()));
-    EXPECT_EQ(0x42, ReadBytes(UserRules())[4 + 2 * 112 + 103]);
+    EXPECT_EQ(expected, ReadFileBytes(UserRules()));
+    EXPECT_EQ(0x42, ReadFileBytes(UserRules())[4 + 2 * 112 + 103]);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((UserRules() + ".tmp").c_str()));
 
     const RuleList empty;
     const std::string other = CfgData() + "\\empty.dat";
     EXPECT_EQ(1, host->SaveRules(other.c_str(), &empty));
-    EXPECT_EQ(std::vector<uint8_t>(4, 0), ReadBytes(other));
+    EXPECT_EQ(std::vector<uint8_t>(4, 0), ReadFileBytes(other));
     EXPECT_EQ(0, host->SaveRules(nullptr, &empty));
     EXPECT_EQ(0, host->SaveRules(other.c_str(), nullptr));
 }
@@ -125,27 +125,26 @@ TEST_F(NetWardenDllTest, FailedSavesLeaveTheOldFileAndReportFailure) {
     const std::string temporary = UserRules() + ".tmp";
 
     // Another program holds the file open.
-    ASSERT_TRUE(WriteBytes(UserRules(), old));
+    ASSERT_TRUE(WriteWholeFile(UserRules(), old));
     HANDLE holder = CreateFileA(UserRules().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     EXPECT_EQ(0, host->SaveUserRules());
     CloseHandle(holder);
-    EXPECT_EQ(old, ReadBytes(UserRules()));
+    EXPECT_EQ(old, ReadFileBytes(UserRules()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(temporary.c_str()));
 
     // Every write fails: the temporary file leads to a full device. Win32 cannot remove
     // that link; /bin/rm can, on every way out of the test.
     struct Link {
         std::string path;
-        ~Link() { RunUnix("/bin/rm -f " + ScratchDir::UnixPath(path), LinkGone, path); }
+        ~Link() { RunUnix("/bin/rm -f " + UnixPath(path), LinkGone, path); }
     } link{temporary};
-    ASSERT_TRUE(
-        RunUnix("/bin/ln -s /dev/full " + ScratchDir::UnixPath(temporary), LinkPresent, temporary));
+    ASSERT_TRUE(RunUnix("/bin/ln -s /dev/full " + UnixPath(temporary), LinkPresent, temporary));
     EXPECT_EQ(0, host->SaveUserRules());
     const RuleList list = {Rule(1)};
     EXPECT_EQ(0, host->SaveRules(UserRules().c_str(), &list));
-    EXPECT_EQ(old, ReadBytes(UserRules()));
+    EXPECT_EQ(old, ReadFileBytes(UserRules()));
 }
 
 TrafficEntry Entry(uint32_t key, uint32_t amount, uint32_t carried = 0) {
@@ -273,7 +272,8 @@ TEST_F(NetWardenDllTest, ProcessExitWithWorkersRunningDoesNotHang) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::string line = "\"" + ProgramFolder() + "\\netwarden_exit_host.exe\" \"" + Library() + "\"";
+    std::string line =
+        "\"" + kvtest::BesideProgram("netwarden_exit_host.exe") + "\" \"" + Library() + "\"";
     ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &process))
         << GetLastError();
@@ -293,12 +293,12 @@ TEST_F(NetWardenDllTest, ProcessExitWithWorkersRunningDoesNotHang) {
 }
 
 TEST_F(NetWardenDllTest, ConfigurationSitsBesideTheLibraryWhateverItsLetterCase) {
-    const std::string folder = scratch_.Sub("x.dll");
+    const std::string folder = scratch_ / "x.dll";
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     const std::string library = folder + "\\NETWARDEN.DLL";
     const std::string config = folder + "\\NETWARDEN.cfg";
     ASSERT_TRUE(CopyFileA(Library().c_str(), library.c_str(), FALSE));
-    const std::vector<uint8_t> image = ReadBytes(library);
+    const std::vector<uint8_t> image = ReadFileBytes(library);
     WritePrivateProfileStringA("NetWarden", "CfgData", CfgData().c_str(), config.c_str());
     WritePrivateProfileStringA("NetWarden", "Policy", "2", config.c_str());
     {
@@ -310,7 +310,7 @@ TEST_F(NetWardenDllTest, ConfigurationSitsBesideTheLibraryWhateverItsLetterCase)
         EXPECT_TRUE(host.SetPolicy(3));
         EXPECT_EQ(3, GetPrivateProfileIntA("NetWarden", "Policy", -1, config.c_str()));
     }
-    EXPECT_EQ(image, ReadBytes(library)) << "the library itself is never written";
+    EXPECT_EQ(image, ReadFileBytes(library)) << "the library itself is never written";
     EXPECT_EQ(1, ConfiguredPolicy()) << "nor the configuration of another copy";
 }
 

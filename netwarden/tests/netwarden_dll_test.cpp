@@ -205,12 +205,13 @@ TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
         SCOPED_TRACE(c.what);
         DeleteFileA(UserRules().c_str());
         if (c.defaultFile) {
-            ASSERT_TRUE(WriteBytes(DefaultRules(), DefaultFile(title, {web, Rule(71, "Mail")}, 2)));
+            ASSERT_TRUE(
+                WriteWholeFile(DefaultRules(), DefaultFile(title, {web, Rule(71, "Mail")}, 2)));
         } else {
             DeleteFileA(DefaultRules().c_str());
         }
         if (!c.userFile.empty()) {
-            ASSERT_TRUE(WriteBytes(UserRules(), c.userFile));
+            ASSERT_TRUE(WriteWholeFile(UserRules(), c.userFile));
         }
         HANDLE lock = c.lockUserFile ? CreateFileA(UserRules().c_str(), GENERIC_READ, 0, nullptr,
                                                    OPEN_EXISTING, 0, nullptr)

@@ -1,77 +1,10 @@
 #include "netwarden_host_win.h"
 
-namespace {
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string child = path + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
-}  // namespace
-
-ScratchDir::ScratchDir() {
-    CreateDirectoryA("Z:\\tmp\\netwarden", nullptr);
-    for (unsigned attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
-        const std::string candidate = "Z:\\tmp\\netwarden\\nw" +
-                                      std::to_string(GetCurrentProcessId()) + "_" +
-                                      std::to_string(attempt);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
-    }
-}
-
-ScratchDir::~ScratchDir() {
-    if (!path_.empty()) RemoveTree(path_);
-}
-
-std::string ScratchDir::UnixPath(const std::string& windowsPath) {
+std::string UnixPath(const std::string& windowsPath) {
     std::string unix = windowsPath.substr(2);  // drop "Z:"
     for (char& c : unix)
         if (c == '\\') c = '/';
     return unix;
-}
-
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(file, nullptr));
-    DWORD got = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    CloseHandle(file);
-    return bytes;
-}
-
-std::string ProgramFolder() {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string folder = self;
-    return folder.substr(0, folder.rfind('\\'));
 }
 
 bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&),

@@ -1,8 +1,7 @@
 #pragma once
 // A host of NetWarden.dll as a foreign program sees it: LoadLibrary, the export, slots
 // called by number as thiscall, and a sink that is a hand-made table of thiscall
-// functions (so the slots the library calls on it are pinned too). Plus the scratch
-// folder every test runs in, with its own copy of the library and its configuration.
+// functions (so the slots the library calls on it are pinned too).
 #include <windows.h>
 
 #include <mutex>
@@ -14,27 +13,8 @@
 
 class IKavroComponentManager;
 
-// Scratch folder under Z:\tmp\netwarden (so its Unix path is known), removed with
-// everything in it.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string Sub(const std::string& name) const { return path_ + "\\" + name; }
-    static std::string UnixPath(const std::string& windowsPath);
-
-private:
-    std::string path_;
-};
-
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> ReadBytes(const std::string& path);
-// The folder of this test program (where the build puts NetWarden.dll).
-std::string ProgramFolder();
+// The Unix path of a path on drive Z: (such as a scratch folder below Z:\tmp).
+std::string UnixPath(const std::string& windowsPath);
 // Runs a Unix program (Wine starts ELF files directly) and waits, bounded, until
 // `done()` holds; Wine gives no waitable handle for such a process.
 bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&),

@@ -4,12 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-std::string ProgramDirectory() {
-    char path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path, length);
-    return directory.substr(0, directory.find_last_of('\\') + 1);
-}
+#include "program_folder_win.h"
 
 bool PortHolder::Start(const std::vector<std::string>& requests) {
     Stop();
@@ -26,7 +21,7 @@ bool PortHolder::Start(const std::vector<std::string>& requests) {
         error_ = "CreateEvent failed";
         return false;
     }
-    imagePath_ = ProgramDirectory() + "port_holder.exe";
+    imagePath_ = kvtest::BesideProgram("port_holder.exe");
     std::string command = "\"" + imagePath_ + "\" " + eventName + " \"" + reportPath + "\"";
     for (const std::string& request : requests) command += " " + request;
 

@@ -38,6 +38,3 @@ private:
     std::vector<HeldPort> ports_;
     std::string error_;
 };
-
-// The directory of the running program, with a trailing backslash.
-std::string ProgramDirectory();

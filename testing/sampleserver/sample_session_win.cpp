@@ -6,8 +6,12 @@
 #include <cstdlib>
 
 #include "md5.h"
+#include "whole_file_win.h"
 
 namespace {
+
+using kvtest::ReadWholeFile;
+using kvtest::WriteWholeFile;
 
 std::string WindowsPath(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
@@ -109,32 +113,6 @@ std::vector<SampleRecord> SampleSession::WaitForRecords(size_t count, DWORD time
         records = Records();
     }
     return records;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
-    std::string bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        bytes.append(buffer, read);
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    CloseHandle(file);
-    return ok;
 }
 
 std::string Md5Upper(const std::string& bytes) {

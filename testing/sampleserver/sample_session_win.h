@@ -52,9 +52,7 @@ private:
     int port_ = 0;
 };
 
-// Helpers for files and digests.
-std::string ReadWholeFile(const std::string& path);
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// The upper-case hex MD5 digest of `bytes`.
 std::string Md5Upper(const std::string& bytes);
 // `size` bytes of a fixed pseudo-random sequence chosen by `seed`.
 std::string SomeBytes(size_t size, uint32_t seed);

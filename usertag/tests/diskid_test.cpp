@@ -8,7 +8,7 @@
 
 #include "diskid_service.h"
 #include "machine_id_win.h"
-#include "scratch_dir.h"
+#include "scratch_dir_win.h"
 #include "usertag_host.h"
 
 namespace {
@@ -68,7 +68,7 @@ TEST_F(DiskIdTest, ListHeaderCarriesTheIdentifierWithTheModel) {
     withoutDisk.diskModel.clear();
     ASSERT_NE(MachineIdDigits(facts), MachineIdDigits(withoutDisk));
 
-    ScratchDir dir;
+    kvtest::ScratchDir dir("t", "Z:\\tmp\\usertag");
     UserTagHost host;
     ASSERT_EQ(host.error(), "");
     ASSERT_TRUE(host.Open((dir / "list.dat").c_str()));

@@ -14,8 +14,9 @@
 
 #include "list_bytes.h"
 #include "machine_id_win.h"
+#include "program_folder_win.h"
 #include "registry.h"
-#include "scratch_dir.h"
+#include "scratch_dir_win.h"
 #include "usertag_host.h"
 #include "win/handles.h"
 
@@ -68,11 +69,8 @@ int ThreadsOfThisProcess() {
 }
 
 // Runs usertag_probe in its own process; its output, or "exit N" when it failed.
-std::string RunProbe(const ScratchDir& dir, const std::string& arguments) {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string program(self);
-    program = program.substr(0, program.find_last_of('\\') + 1) + "usertag_probe.exe";
+std::string RunProbe(const kvtest::ScratchDir& dir, const std::string& arguments) {
+    const std::string program = kvtest::BesideProgram("usertag_probe.exe");
     std::string command = "\"" + program + "\" " + arguments;
 
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
@@ -124,8 +122,8 @@ protected:
 
     std::vector<std::string> ListDirectory() const { return dir_.Names(); }
 
-    ScratchDir dir_;    // the list alone
-    ScratchDir files_;  // the files put on the list
+    kvtest::ScratchDir dir_{"t", "Z:\\tmp\\usertag"};    // the list alone
+    kvtest::ScratchDir files_{"t", "Z:\\tmp\\usertag"};  // the files put on the list
     std::unique_ptr<UserTagHost> host_;
     std::string list_;
 };

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scratch_dir.h"
+#include "scratch_dir_win.h"
 #include "usertag_host.h"
 
 TEST(WriteLimit, SaveThatCannotBeWrittenLeavesTheList) {
@@ -16,7 +16,7 @@ TEST(WriteLimit, SaveThatCannotBeWrittenLeavesTheList) {
     ASSERT_NE(limit, nullptr) << "run me through fsize_limit.sh 8";
     ASSERT_STREQ(limit, "8");
 
-    ScratchDir dir;
+    kvtest::ScratchDir dir("t", "Z:\\tmp\\usertag");
     UserTagHost host;
     ASSERT_EQ(host.error(), "");
     const std::string list = dir / "list.dat";

@@ -10,13 +10,11 @@
 #include "process_thread_info.h"
 #include "process_thread_info_9x.h"
 #include "process_thread_info_nt.h"
+#include "program_folder_win.h"
 
 namespace {
 
-std::string OwnImagePath() {
-    char path[MAX_PATH] = {};
-    return std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-}
+using kvtest::ProgramPath;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -55,7 +53,7 @@ TEST(ProcessThreadInfoTest, NtSnapshotListsThisProcessAndItsModules) {
     ASSERT_TRUE(facade.Refresh());
     ASSERT_TRUE(facade.GetProcessPaths(&paths));
     ASSERT_EQ(paths.count(GetCurrentProcessId()), 1u);
-    EXPECT_EQ(paths[GetCurrentProcessId()], OwnImagePath());
+    EXPECT_EQ(paths[GetCurrentProcessId()], ProgramPath());
 
     ModulePathMap modules;
     ASSERT_TRUE(facade.GetModulePaths(GetCurrentProcessId(), &modules));
@@ -64,7 +62,7 @@ TEST(ProcessThreadInfoTest, NtSnapshotListsThisProcessAndItsModules) {
     ASSERT_EQ(modules.count(kernel), 1u);
     EXPECT_TRUE(EndsWith(modules[kernel], "\\kernel32.dll")) << modules[kernel];
     const auto main = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)));
-    EXPECT_EQ(modules[main], OwnImagePath());
+    EXPECT_EQ(modules[main], ProgramPath());
 }
 
 TEST(ProcessThreadInfoTest, ModulePathsOfAnUnknownIdLeaveTheMap) {
@@ -114,7 +112,7 @@ TEST(ProcessThreadInfoTest, NtSnapshotNamesAnotherProcessByItsMainImage) {
 TEST(ProcessThreadInfoTest, ProcessThatCannotBeOpenedIsAbsent) {
     // A process started suspended has not loaded its modules yet: it cannot be listed,
     // as the idle process and other users' processes cannot.
-    const std::string image = ProgramDirectory() + "port_holder.exe";
+    const std::string image = kvtest::BesideProgram("port_holder.exe");
     std::string command = "\"" + image + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);

@@ -8,15 +8,12 @@
 #include <vector>
 
 #include "process_thread_info.h"
+#include "program_folder_win.h"
 #include "running_images_win.h"
 
 namespace {
 
-std::string OwnPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
+using kvtest::ProgramPath;
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -32,7 +29,7 @@ TEST(RunningImagesWinTest, TheListingNamesThisProgram) {
     CRunningImageNames running;
     std::vector<CRunningImageNames::Listed> processes;
     ASSERT_TRUE(running.ListProcesses(&processes));
-    const std::string own = OwnPath();
+    const std::string own = ProgramPath();
     const std::string ownName = Lower(own.substr(own.find_last_of('\\') + 1));
     bool found = false;
     for (const auto& process : processes) {
@@ -46,7 +43,7 @@ TEST(RunningImagesWinTest, TheListingNamesThisProgram) {
 
 TEST(RunningImagesWinTest, OnlyTheExactPathOfAProgramMayBeRunning) {
     CRunningImageNames running(Resolver());
-    const std::string own = OwnPath();
+    const std::string own = ProgramPath();
     const std::string name = own.substr(own.find_last_of('\\') + 1);
     EXPECT_TRUE(running.MayBeRunning(own.c_str()));
     EXPECT_EQ(running.Resolutions(), 1);
@@ -68,7 +65,7 @@ TEST(RunningImagesWinTest, OnlyTheExactPathOfAProgramMayBeRunning) {
 
 TEST(RunningImagesWinTest, TheListingIsKeptWhileNoProgramStarts) {
     CRunningImageNames running(Resolver());
-    const std::string own = OwnPath();
+    const std::string own = ProgramPath();
     for (int i = 0; i < 20; ++i) EXPECT_TRUE(running.MayBeRunning(own.c_str()));
     // Threads of the system's own services may come and go meanwhile; most answers
     // still come from a kept listing.
@@ -95,11 +92,11 @@ TEST(RunningImagesWinTest, AProgramThatStartsIsSeenWithoutWaitingForTheListingTo
     ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
     const std::string copy =
         std::string(folder) + "kv-fresh-program-" + std::to_string(GetCurrentProcessId()) + ".exe";
-    ASSERT_TRUE(CopyFileA(OwnPath().c_str(), copy.c_str(), FALSE)) << GetLastError();
+    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), copy.c_str(), FALSE)) << GetLastError();
 
     // Kept for an hour: only the grown process list can make it list again.
     CRunningImageNames running(Resolver(), 3600 * 1000);
-    EXPECT_TRUE(running.MayBeRunning(OwnPath().c_str()));
+    EXPECT_TRUE(running.MayBeRunning(ProgramPath().c_str()));
     EXPECT_FALSE(running.MayBeRunning(copy.c_str()));
 
     STARTUPINFOA startup = {};

@@ -4,63 +4,18 @@
 
 #include <cstring>
 
+#include "program_folder_win.h"
+#include "whole_file_win.h"
 #include "windriver.h"
 
 namespace {
-
-std::string ExeDirectory() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string full(path, length);
-    return full.substr(0, full.find_last_of('\\'));
-}
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string child = path + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
 
 const char* const kInstallDirs[5] = {"Base", "Bulwark", "Keystone", "Addins", "Upkeep"};
 
 }  // namespace
 
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
 std::string ReadBytes(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char block[65536];
-    DWORD read = 0;
-    while (ReadFile(file, block, sizeof block, &read, nullptr) && read > 0)
-        bytes.append(block, read);
-    CloseHandle(file);
-    return bytes;
+    return kvtest::ReadWholeFile(path, "<missing>");
 }
 
 bool Exists(const std::string& path) {
@@ -82,26 +37,17 @@ std::string WaitForLines(const std::string& path, size_t lines) {
 }
 
 SuiteFolder::SuiteFolder() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    for (unsigned attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
-        const std::string candidate = std::string(temp) + "logdesk" +
-                                      std::to_string(GetCurrentProcessId()) + "_" +
-                                      std::to_string(attempt);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) root_ = candidate;
-    }
-    if (root_.empty()) return;
+    if (Root().empty()) return;
     for (const char* dir : kInstallDirs) CreateDirectoryA(Dir(dir).c_str(), nullptr);
     CreateDirectoryA(Dir("Program").c_str(), nullptr);
 
-    const std::string bin = ExeDirectory();
-    ready_ = CopyFileA((bin + "\\LogDesk.exe").c_str(), Program().c_str(), FALSE) &&
-             CopyFileA((bin + "\\Recorder.exe").c_str(), (Dir("Program") + "\\Notepad.exe").c_str(),
-                       FALSE) &&
-             CopyFileA((bin + "\\Recorder.exe").c_str(), (Dir("Upkeep") + "\\Upkeep.exe").c_str(),
-                       FALSE) &&
-             CopyFileA((bin + "\\Polyglot.dll").c_str(), (Dir("Addins") + "\\Polyglot.dll").c_str(),
-                       FALSE);
+    ready_ = CopyFileA(kvtest::BesideProgram("LogDesk.exe").c_str(), Program().c_str(), FALSE) &&
+             CopyFileA(kvtest::BesideProgram("Recorder.exe").c_str(),
+                       (Dir("Program") + "\\Notepad.exe").c_str(), FALSE) &&
+             CopyFileA(kvtest::BesideProgram("Recorder.exe").c_str(),
+                       (Dir("Upkeep") + "\\Upkeep.exe").c_str(), FALSE) &&
+             CopyFileA(kvtest::BesideProgram("Polyglot.dll").c_str(),
+                       (Dir("Addins") + "\\Polyglot.dll").c_str(), FALSE);
 
     char common[MAX_PATH] = {};
     SHGetSpecialFolderPathA(nullptr, common, CSIDL_PROGRAM_FILES_COMMON, TRUE);
@@ -115,11 +61,10 @@ SuiteFolder::SuiteFolder() {
 
 SuiteFolder::~SuiteFolder() {
     if (hadRoster_) {
-        WriteBytes(rosterPath_, savedRoster_);
+        kvtest::WriteWholeFile(rosterPath_, savedRoster_);
     } else if (!rosterPath_.empty()) {
         DeleteFileA(rosterPath_.c_str());
     }
-    if (!root_.empty()) RemoveTree(root_);
 }
 
 void SuiteFolder::WriteRoster(const std::vector<std::string>& installPaths) {
@@ -128,7 +73,7 @@ void SuiteFolder::WriteRoster(const std::vector<std::string>& installPaths) {
         text +=
             std::string("[") + kInstallDirs[i] + "]\r\nInstall Path=" + installPaths[i] + "\r\n";
     }
-    WriteBytes(rosterPath_, text);
+    kvtest::WriteWholeFile(rosterPath_, text);
 }
 
 void SuiteFolder::WriteRoster() {

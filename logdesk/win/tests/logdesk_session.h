@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch_dir_win.h"
+
 class SuiteFolder {
 public:
     SuiteFolder();
@@ -15,9 +17,9 @@ public:
     SuiteFolder& operator=(const SuiteFolder&) = delete;
 
     bool ready() const { return ready_; }
-    const std::string& Root() const { return root_; }
+    const std::string& Root() const { return root_.path(); }
     // "<root>\<name>": "Base", "Bulwark", "Keystone", "Addins", "Upkeep", "Program".
-    std::string Dir(const char* name) const { return root_ + "\\" + name; }
+    std::string Dir(const char* name) const { return root_ / name; }
     std::string Program() const { return Dir("Program") + "\\LogDesk.exe"; }
 
     // The product file with these five install paths (Base, Bulwark, Keystone, Addins,
@@ -29,7 +31,7 @@ public:
     std::string RosterPath() const { return rosterPath_; }
 
 private:
-    std::string root_;
+    kvtest::ScratchDir root_{"logdesk"};
     std::string rosterPath_;
     std::string savedRoster_;
     bool hadRoster_ = false;
@@ -57,7 +59,6 @@ private:
     PROCESS_INFORMATION info_ = {};
 };
 
-bool WriteBytes(const std::string& path, const std::string& bytes);
 // The file's bytes, or "<missing>".
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "logdesk_session.h"
+#include "whole_file_win.h"
 #include "windriver.h"
 
 namespace wd = windriver;
+using kvtest::WriteWholeFile;
 using Texts = std::vector<std::string>;
 
 namespace {
@@ -63,14 +65,14 @@ protected:
         ASSERT_TRUE(suite_.ready()) << "could not set up the suite folder";
         suite_.WriteRoster();
         WriteLogs();
-        ASSERT_TRUE(WriteBytes(suite_.Dir("Addins") + "\\LogDesk.Lng", kLanguage));
+        ASSERT_TRUE(WriteWholeFile(suite_.Dir("Addins") + "\\LogDesk.Lng", kLanguage));
     }
 
     void WriteLogs() {
-        WriteBytes(ScanLog(), kScanLog);
-        WriteBytes(suite_.Dir("Keystone") + "\\Report.txt", kReportLog);
-        WriteBytes(EventLog(), kEventLog);
-        WriteBytes(suite_.Dir("Upkeep") + "\\Upkeep.log", kUpdaterLog);
+        WriteWholeFile(ScanLog(), kScanLog);
+        WriteWholeFile(suite_.Dir("Keystone") + "\\Report.txt", kReportLog);
+        WriteWholeFile(EventLog(), kEventLog);
+        WriteWholeFile(suite_.Dir("Upkeep") + "\\Upkeep.log", kUpdaterLog);
     }
     std::string ScanLog() const { return suite_.Dir("Bulwark") + "\\SifterLog.txt"; }
     std::string EventLog() const { return suite_.Dir("Base") + "\\Event.txt"; }
@@ -203,12 +205,13 @@ TEST_F(LogDeskTest, ChineseCodePageKeepsDoubleByteCharacters) {
     ASSERT_EQ(936u, GetACP()) << "run with LANG=zh_CN.GBK LC_ALL=zh_CN.GBK";
     // Second bytes "\" (0x5C) and "]" (0x5D) inside characters, the GBK updater markers,
     // and a Chinese program name.
-    WriteBytes(ScanLog(), "T\tC:\\d\\\xD5\x5C.exe\tfound\tV\tS\r\n");
-    WriteBytes(suite_.Dir("Keystone") + "\\Report.txt", "T\tC:\\d\\a.exe found V.[\xB1\x5D]\r\n");
-    WriteBytes(suite_.Dir("Upkeep") + "\\Upkeep.log",
-               "01/02/2008 03:04:05  \xC9\xFD\xBC\xB6\xB3\xC9\xB9\xA6\r\n"
-               "01/03/2008 03:04:05  \xC9\xFD\xBC\xB6\xCA\xA7\xB0\xDC\r\n");
-    WriteBytes(suite_.Dir("Addins") + "\\LogDesk.Lng", "LogDesk=\xC8\xD5\xD6\xBE\r\n");
+    WriteWholeFile(ScanLog(), "T\tC:\\d\\\xD5\x5C.exe\tfound\tV\tS\r\n");
+    WriteWholeFile(suite_.Dir("Keystone") + "\\Report.txt",
+                   "T\tC:\\d\\a.exe found V.[\xB1\x5D]\r\n");
+    WriteWholeFile(suite_.Dir("Upkeep") + "\\Upkeep.log",
+                   "01/02/2008 03:04:05  \xC9\xFD\xBC\xB6\xB3\xC9\xB9\xA6\r\n"
+                   "01/03/2008 03:04:05  \xC9\xFD\xBC\xB6\xCA\xA7\xB0\xDC\r\n");
+    WriteWholeFile(suite_.Dir("Addins") + "\\LogDesk.Lng", "LogDesk=\xC8\xD5\xD6\xBE\r\n");
 
     LogDeskProcess process;
     HWND dialog = Start(process);
@@ -311,7 +314,7 @@ TEST_F(LogDeskTest, ExportAsksBeforeReplacingAndReportsAnUnwritableTarget) {
     HWND dialog = Start(process);
     ASSERT_NE(nullptr, dialog);
     const std::string existing = suite_.Root() + "\\report.txt";
-    ASSERT_TRUE(WriteBytes(existing, "keep me"));
+    ASSERT_TRUE(WriteWholeFile(existing, "keep me"));
 
     // "Report" is written as report.txt, which exists: the dialog asks first.
     ExportAs(process, dialog, suite_.Root() + "\\Report");
@@ -424,7 +427,7 @@ TEST_F(LogDeskTest, HelpOpensTheHelpFileOrOffersTheUpdater) {
     RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                    static_cast<DWORD>(command.size() + 1));
     const std::string help = suite_.Dir("Bulwark") + "\\Bulwark.chm";
-    WriteBytes(help, "ITSF");
+    WriteWholeFile(help, "ITSF");
 
     LogDeskProcess process;
     HWND dialog = Start(process);
@@ -551,11 +554,11 @@ TEST_F(LogDeskTest, EmptyInstallPathsLeaveTheDriveRootAlone) {
                                              root + "LogDesk.Lng"};
     for (const std::string& decoy : decoys)
         ASSERT_FALSE(Exists(decoy)) << decoy << " is there already";
-    WriteBytes(decoys[0], "2008-01-03 09:00:00\tdecoy event\r\n");
-    WriteBytes(decoys[1], "ITSF");
+    WriteWholeFile(decoys[0], "2008-01-03 09:00:00\tdecoy event\r\n");
+    WriteWholeFile(decoys[1], "ITSF");
     CopyFileA((suite_.Dir("Program") + "\\Notepad.exe").c_str(), decoys[2].c_str(), FALSE);
     CopyFileA((suite_.Dir("Addins") + "\\Polyglot.dll").c_str(), decoys[3].c_str(), FALSE);
-    WriteBytes(decoys[4], "LogDesk=Decoy\r\n");
+    WriteWholeFile(decoys[4], "LogDesk=Decoy\r\n");
     suite_.WriteRoster({"", "", "", "", ""});
 
     {

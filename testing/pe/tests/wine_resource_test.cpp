@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pe_image_builder.h"
+#include "scratch_dir_win.h"
 
 namespace {
 
@@ -24,38 +25,13 @@ std::vector<uint8_t> Text(const std::string& s) {
 // A temporary file holding one image, removed again when the test ends.
 class TempImage {
 public:
-    explicit TempImage(const std::vector<uint8_t>& bytes) {
-        char dir[MAX_PATH];
-        char path[MAX_PATH];
-        if (GetTempPathA(MAX_PATH, dir) == 0 || GetTempFileNameA(dir, "peb", 0, path) == 0) return;
-        path_ = path;
-        struct HandleCloser {
-            void operator()(HANDLE h) const { CloseHandle(h); }
-        };
-        std::unique_ptr<void, HandleCloser> file(CreateFileA(path,           // the temp file
-                                                             GENERIC_WRITE,  // write only
-                                                             0,              // no sharing
-                                                             nullptr,        // default security
-                                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                                             nullptr));  // no template
-        if (file.get() == INVALID_HANDLE_VALUE) {
-            file.release();
-            return;
-        }
-        DWORD written = 0;
-        ok_ = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                        nullptr) &&
-              written == bytes.size();
-    }
-    ~TempImage() {
-        if (!path_.empty()) DeleteFileA(path_.c_str());
-    }
-    bool ok() const { return ok_; }
+    explicit TempImage(const std::vector<uint8_t>& bytes) : path_(dir_.Write("image.tmp", bytes)) {}
+    bool ok() const { return !path_.empty(); }
     const char* path() const { return path_.c_str(); }
 
 private:
+    kvtest::ScratchDir dir_{"peb"};
     std::string path_;
-    bool ok_ = false;
 };
 
 struct ModuleFreer {

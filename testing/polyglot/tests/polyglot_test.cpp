@@ -8,19 +8,13 @@
 #include "component.h"
 #include "language_file.h"
 #include "multilanguage.h"
+#include "program_folder_win.h"
 #include "registry.h"
 #include "win/handles.h"
 
 namespace {
 
 using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
-
-std::string ExeDirectory() {
-    char path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path, length);
-    return directory.substr(0, directory.find_last_of('\\') + 1);
-}
 
 }  // namespace
 
@@ -36,7 +30,7 @@ TEST(LanguageFile, KeyIsTextBeforeFirstEquals) {
 
 TEST(Polyglot, RegistersAndTranslatesFromItsOwnDirectory) {
     {
-        std::ofstream file(ExeDirectory() + "PolyglotTest.lng", std::ios::binary);
+        std::ofstream file(kvtest::BesideProgram("PolyglotTest.lng"), std::ios::binary);
         file << "Ok=Bien\r\ncan't connect to server=Serveur injoignable\r\n";
     }
     HMODULE module = LoadLibraryA("Polyglot.dll");

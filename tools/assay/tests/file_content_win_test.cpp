@@ -5,7 +5,8 @@
 #include <ctime>
 #include <string>
 
-#include "temp_tree_win.h"
+#include "scratch_dir_win.h"
+#include "whole_file_win.h"
 
 namespace {
 
@@ -28,14 +29,14 @@ TEST(FileContent, FileTimesBecomeUnixSeconds) {
 }
 
 TEST(FileContent, BytesSizeAndCreationTime) {
-    TempTree tree;
+    kvtest::ScratchDir tree("assay-test-");
     std::string bytes(70000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
-    ASSERT_TRUE(tree.WriteFile(L"data.bin", bytes));
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"data.bin", bytes));
 
     FileContent file;
     std::string why;
-    ASSERT_TRUE(file.Read(tree.Path(L"data.bin"), &why)) << why;
+    ASSERT_TRUE(file.Read(tree / L"data.bin", &why)) << why;
     ASSERT_EQ(file.size(), bytes.size());
     ASSERT_NE(file.bytes(), nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.bytes()), bytes.size()), bytes);
@@ -45,44 +46,44 @@ TEST(FileContent, BytesSizeAndCreationTime) {
 }
 
 TEST(FileContent, EachReadReplacesTheLast) {
-    TempTree tree;
-    ASSERT_TRUE(tree.WriteFile(L"long.bin", std::string(100000, 'x')));
-    ASSERT_TRUE(tree.WriteFile(L"short.bin", "abc"));
+    kvtest::ScratchDir tree("assay-test-");
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"long.bin", std::string(100000, 'x')));
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"short.bin", "abc"));
     FileContent file;
     std::string why;
-    ASSERT_TRUE(file.Read(tree.Path(L"long.bin"), &why)) << why;
-    ASSERT_TRUE(file.Read(tree.Path(L"short.bin"), &why)) << why;
+    ASSERT_TRUE(file.Read(tree / L"long.bin", &why)) << why;
+    ASSERT_TRUE(file.Read(tree / L"short.bin", &why)) << why;
     EXPECT_EQ(file.size(), 3u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.bytes()), 3), "abc");
     // A failed read leaves no size behind from the file before.
-    EXPECT_FALSE(file.Read(tree.Path(L"gone.bin"), &why));
+    EXPECT_FALSE(file.Read(tree / L"gone.bin", &why));
     EXPECT_EQ(file.size(), 0u);
 }
 
 TEST(FileContent, EmptyFileHasNoBytes) {
-    TempTree tree;
-    ASSERT_TRUE(tree.WriteFile(L"empty.exe", ""));
+    kvtest::ScratchDir tree("assay-test-");
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"empty.exe", ""));
     FileContent file;
     std::string why;
-    ASSERT_TRUE(file.Read(tree.Path(L"empty.exe"), &why)) << why;
+    ASSERT_TRUE(file.Read(tree / L"empty.exe", &why)) << why;
     EXPECT_EQ(file.size(), 0u);
     EXPECT_NE(file.bytes(), nullptr);
 }
 
 TEST(FileContent, MissingFileSaysWhy) {
-    TempTree tree;
+    kvtest::ScratchDir tree("assay-test-");
     FileContent file;
     std::string why;
-    EXPECT_FALSE(file.Read(tree.Path(L"gone.exe"), &why));
+    EXPECT_FALSE(file.Read(tree / L"gone.exe", &why));
     EXPECT_EQ(why.rfind("cannot open: ", 0), 0u) << why;
 }
 
 TEST(FileContent, ADirectoryIsNotAFile) {
-    TempTree tree;
-    ASSERT_TRUE(tree.MakeDirectory(L"dir.exe"));
+    kvtest::ScratchDir tree("assay-test-");
+    ASSERT_TRUE(CreateDirectoryW((tree / L"dir.exe").c_str(), nullptr));
     FileContent file;
     std::string why;
-    EXPECT_FALSE(file.Read(tree.Path(L"dir.exe"), &why));
+    EXPECT_FALSE(file.Read(tree / L"dir.exe", &why));
     EXPECT_FALSE(why.empty());
 }
 

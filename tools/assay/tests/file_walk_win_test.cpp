@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "temp_tree_win.h"
+#include "scratch_dir_win.h"
+#include "whole_file_win.h"
 
 namespace {
 
@@ -26,46 +27,45 @@ Seen Walk(const std::wstring& path) {
 }
 
 TEST(FileWalk, DirectoriesRecursivelyInNameOrder) {
-    TempTree tree;
-    ASSERT_TRUE(tree.MakeDirectory(L"sub"));
-    ASSERT_TRUE(tree.MakeDirectory(L"sub\\deeper"));
-    ASSERT_TRUE(tree.MakeDirectory(L"empty"));
+    kvtest::ScratchDir tree("assay-test-");
+    ASSERT_TRUE(CreateDirectoryW((tree / L"sub").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree / L"sub\\deeper").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree / L"empty").c_str(), nullptr));
     // Written out of order: the walk sorts, whatever order the file system lists.
-    ASSERT_TRUE(tree.WriteFile(L"sub\\deeper\\z.bin", "z"));
-    ASSERT_TRUE(tree.WriteFile(L"b.exe", "b"));
-    ASSERT_TRUE(tree.WriteFile(L"sub\\c.txt", "c"));
-    ASSERT_TRUE(tree.WriteFile(L"a.dll", "a"));
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"sub\\deeper\\z.bin", "z"));
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"b.exe", "b"));
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"sub\\c.txt", "c"));
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"a.dll", "a"));
 
-    const Seen seen = Walk(tree.root());
+    const Seen seen = Walk(tree.widePath());
     EXPECT_TRUE(seen.failures.empty());
-    const std::vector<std::wstring> expected = {tree.Path(L"a.dll"), tree.Path(L"b.exe"),
-                                                tree.Path(L"sub\\c.txt"),
-                                                tree.Path(L"sub\\deeper\\z.bin")};
+    const std::vector<std::wstring> expected = {tree / L"a.dll", tree / L"b.exe",
+                                                tree / L"sub\\c.txt", tree / L"sub\\deeper\\z.bin"};
     EXPECT_EQ(seen.files, expected);
 
     // A trailing backslash on the directory does not double it in the paths.
-    const Seen again = Walk(tree.root() + L"\\");
+    const Seen again = Walk(tree.widePath() + L"\\");
     EXPECT_EQ(again.files, expected);
 }
 
 TEST(FileWalk, AFileIsVisitedAsItIs) {
-    TempTree tree;
-    ASSERT_TRUE(tree.WriteFile(L"one.exe", "1"));
-    const Seen seen = Walk(tree.Path(L"one.exe"));
-    EXPECT_EQ(seen.files, std::vector<std::wstring>{tree.Path(L"one.exe")});
+    kvtest::ScratchDir tree("assay-test-");
+    ASSERT_TRUE(kvtest::WriteWholeFile(tree / L"one.exe", "1"));
+    const Seen seen = Walk(tree / L"one.exe");
+    EXPECT_EQ(seen.files, std::vector<std::wstring>{tree / L"one.exe"});
     EXPECT_TRUE(seen.failures.empty());
 }
 
 TEST(FileWalk, AMissingPathIsAFailureNotAFile) {
-    TempTree tree;
-    const Seen seen = Walk(tree.Path(L"not-there.exe"));
+    kvtest::ScratchDir tree("assay-test-");
+    const Seen seen = Walk(tree / L"not-there.exe");
     EXPECT_TRUE(seen.files.empty());
-    EXPECT_EQ(seen.failures, std::vector<std::wstring>{tree.Path(L"not-there.exe")});
+    EXPECT_EQ(seen.failures, std::vector<std::wstring>{tree / L"not-there.exe"});
 }
 
 TEST(FileWalk, AnEmptyDirectoryYieldsNothing) {
-    TempTree tree;
-    const Seen seen = Walk(tree.root());
+    kvtest::ScratchDir tree("assay-test-");
+    const Seen seen = Walk(tree.widePath());
     EXPECT_TRUE(seen.files.empty());
     EXPECT_TRUE(seen.failures.empty());
 }
