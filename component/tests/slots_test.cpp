@@ -7,53 +7,9 @@
 
 #include "component.h"
 #include "multilanguage.h"
+#include "slot_stubs.h"
 
-namespace {
-
-int g_slot = -1;
-void* g_this = nullptr;
-
-#define THISCALL __attribute__((thiscall))
-
-// thiscall callees pop their own arguments, so each arity needs its own stub.
-template <int N>
-void* THISCALL Stub0(void* self) {
-    g_slot = N;
-    g_this = self;
-    return nullptr;
-}
-template <int N>
-void* THISCALL Stub1(void* self, void*) {
-    g_slot = N;
-    g_this = self;
-    return nullptr;
-}
-template <int N>
-void* THISCALL Stub2(void* self, void*, void*) {
-    g_slot = N;
-    g_this = self;
-    return nullptr;
-}
-
-struct FakeObject {
-    const void* const* vtable;
-};
-
-template <class Interface>
-Interface* AsInterface(FakeObject& fake) {
-    return reinterpret_cast<Interface*>(&fake);
-}
-
-#define EXPECT_SLOT(n, call)      \
-    do {                          \
-        g_slot = -1;              \
-        g_this = nullptr;         \
-        call;                     \
-        EXPECT_EQ(n, g_slot);     \
-        EXPECT_EQ(&fake, g_this); \
-    } while (0)
-
-}  // namespace
+using namespace kvtest;
 
 TEST(InterfaceSlots, Component) {
     const void* vtable[] = {reinterpret_cast<const void*>(&Stub2<0>),

@@ -18,12 +18,18 @@
 #include "resource.h"
 #include "sample_session_win.h"
 #include "scratch_dir_win.h"
+#include "slot_stubs.h"
 #include "upload_host_win.h"
 #include "win/handles.h"
 
 namespace {
 
+using kvtest::AsInterface;
+using kvtest::FakeObject;
+using kvtest::g_slot;
+using kvtest::g_this;
 using kvtest::ScratchDir;
+using kvtest::Stub5;
 using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 
 constexpr char kLanguage[] =
@@ -125,31 +131,13 @@ protected:
     SampleSession probe_{TestName() + "Probe"};
 };
 
-int g_slot = -1;
-void* g_this = nullptr;
-
-struct FakeObject {
-    const void* const* vtable;
-};
-
-IDlgUpload* AsInterface(FakeObject& fake) {
-    return reinterpret_cast<IDlgUpload*>(&fake);
-}
-
-template <int N>
-int __attribute__((thiscall)) StartStub(void* self, void*, void*, HWND, int, int) {
-    g_slot = N;
-    g_this = self;
-    return 0;
-}
-
 }  // namespace
 
 TEST(InterfaceSlots, DlgUpload) {
-    const void* vtable[] = {reinterpret_cast<const void*>(&StartStub<0>),
-                            reinterpret_cast<const void*>(&StartStub<1>)};
+    const void* vtable[] = {reinterpret_cast<const void*>(&Stub5<0>),
+                            reinterpret_cast<const void*>(&Stub5<1>)};
     FakeObject fake{vtable};
-    IDlgUpload* upload = AsInterface(fake);
+    IDlgUpload* upload = AsInterface<IDlgUpload>(fake);
     upload->StartUpload(nullptr, nullptr, nullptr, 1, 2);
     EXPECT_EQ(0, g_slot);
     EXPECT_EQ(&fake, g_this);

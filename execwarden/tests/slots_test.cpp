@@ -3,66 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "process_monitor.h"
+#include "slot_stubs.h"
 
-namespace {
-
-int g_slot = -1;
-void* g_this = nullptr;
-std::uintptr_t g_first = 0, g_last = 0;
-
-#define THISCALL __attribute__((thiscall))
-
-// thiscall callees pop their own arguments, so each arity needs its own stub.
-template <int N>
-std::uintptr_t THISCALL Stub0(void* self) {
-    g_slot = N;
-    g_this = self;
-    return 0;
-}
-template <int N>
-std::uintptr_t THISCALL Stub1(void* self, std::uintptr_t a) {
-    g_slot = N;
-    g_this = self;
-    g_first = g_last = a;
-    return reinterpret_cast<std::uintptr_t>(self);
-}
-template <int N>
-std::uintptr_t THISCALL Stub2(void* self, std::uintptr_t a, std::uintptr_t b) {
-    g_slot = N;
-    g_this = self;
-    g_first = a;
-    g_last = b;
-    return 0;
-}
-template <int N>
-std::uintptr_t THISCALL Stub6(void* self, std::uintptr_t a, std::uintptr_t, std::uintptr_t,
-                              std::uintptr_t, std::uintptr_t, std::uintptr_t f) {
-    g_slot = N;
-    g_this = self;
-    g_first = a;
-    g_last = f;
-    return 1;
-}
-
-struct FakeObject {
-    const void* const* vtable;
-};
-
-#define EXPECT_SLOT(n, call)      \
-    do {                          \
-        g_slot = -1;              \
-        g_this = nullptr;         \
-        call;                     \
-        EXPECT_EQ(n, g_slot);     \
-        EXPECT_EQ(&fake, g_this); \
-    } while (0)
-
-template <class F>
-const void* Entry(F f) {
-    return reinterpret_cast<const void*>(f);
-}
-
-}  // namespace
+using namespace kvtest;
 
 TEST(InterfaceSlots, ProcessMonitor) {
     const void* vtable[] = {Entry(&Stub2<0>), Entry(&Stub2<1>), Entry(&Stub1<2>),
@@ -71,7 +14,9 @@ TEST(InterfaceSlots, ProcessMonitor) {
     auto* monitor = reinterpret_cast<IProcessMonitor*>(&fake);
     EXPECT_SLOT(0, monitor->GetName(nullptr, 0));
     EXPECT_SLOT(1, monitor->GetInterface("x", 0));
-    // Slot 2 takes the one argument an MSVC host passes to a deleting destructor.
+    // Slot 2 takes the one argument an MSVC host passes to a deleting destructor, and
+    // answers the object.
+    g_answer = reinterpret_cast<Word>(&fake);
     IProcessMonitor* same = nullptr;
     EXPECT_SLOT(2, same = monitor->Destroy(0x55AA));
     EXPECT_EQ(0x55AAu, g_first);
@@ -87,6 +32,7 @@ TEST(InterfaceSlots, ExecuteCallback) {
     const void* vtable[] = {Entry(&Stub6<0>)};
     FakeObject fake{vtable};
     auto* callback = reinterpret_cast<IExecuteCallback*>(&fake);
+    g_answer = 1;
     const char* verb = "";
     unsigned char answer = 0;
     EXPECT_SLOT(0, answer = callback->OnExecute(verb, "f", "", "", 42,

@@ -3,50 +3,10 @@
 // inserted virtual, or a result wider than 8 bits, shows up here.
 #include <gtest/gtest.h>
 
+#include "slot_stubs.h"
 #include "user_digest_list.h"
 
-namespace {
-
-int g_slot = -1;
-void* g_this = nullptr;
-
-#define THISCALL __attribute__((thiscall))
-
-// thiscall callees pop their own arguments, so each arity needs its own stub. AL carries
-// false and the rest of EAX is not zero: a caller that reads more than AL sees true.
-template <int N>
-unsigned THISCALL Stub0(void* self) {
-    g_slot = N;
-    g_this = self;
-    return 0xFFFFFF00u;
-}
-template <int N>
-unsigned THISCALL Stub1(void* self, void*) {
-    return Stub0<N>(self);
-}
-template <int N>
-unsigned THISCALL Stub2(void* self, void*, void*) {
-    return Stub0<N>(self);
-}
-template <int N>
-unsigned THISCALL Stub3(void* self, void*, void*, void*) {
-    return Stub0<N>(self);
-}
-
-struct FakeObject {
-    const void* const* vtable;
-};
-
-#define EXPECT_SLOT(n, call)      \
-    do {                          \
-        g_slot = -1;              \
-        g_this = nullptr;         \
-        call;                     \
-        EXPECT_EQ(n, g_slot);     \
-        EXPECT_EQ(&fake, g_this); \
-    } while (0)
-
-}  // namespace
+using namespace kvtest;
 
 TEST(InterfaceSlots, UserDigestList) {
     const void* vtable[] = {
@@ -54,6 +14,9 @@ TEST(InterfaceSlots, UserDigestList) {
         reinterpret_cast<const void*>(&Stub2<2>), reinterpret_cast<const void*>(&Stub0<3>),
         reinterpret_cast<const void*>(&Stub3<4>)};
     FakeObject fake{vtable};
+    // AL carries false and the rest of EAX is not zero: a caller that reads more than AL
+    // sees true.
+    g_answer = 0xFFFFFF00u;
     IUserDigestList* list = reinterpret_cast<IUserDigestList*>(&fake);
     unsigned char digest[16] = {};
     char path[520];
