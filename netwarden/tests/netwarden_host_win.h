@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "call_slot.h"
 #include "firewall_rule.h"
 #include "traffic.h"
 
@@ -62,9 +63,7 @@ public:
 
     template <class Result, class... Args>
     Result Slot(int slot, Args... args) {
-        using Function = Result(__thiscall*)(void*, Args...);
-        void** table = *static_cast<void***>(object_);
-        return reinterpret_cast<Function>(table[slot])(object_, args...);
+        return kvtest::CallSlot<Result>(object_, slot, args...);
     }
     bool Initialize() { return Slot<bool>(3); }
     bool EnableDriver() { return Slot<bool>(4); }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "call_slot.h"
+
 class IComponent;
 class IKavroComponentManager;
 
@@ -46,9 +48,7 @@ public:
 private:
     template <class Result, class... Args>
     Result Slot(int slot, Args... args) {
-        using Function = Result(__thiscall*)(void*, Args...);
-        void** table = *static_cast<void***>(list_);
-        return reinterpret_cast<Function>(table[slot])(list_, args...);
+        return kvtest::CallSlot<Result>(list_, slot, args...);
     }
 
     HMODULE module_ = nullptr;

@@ -5,17 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "call_slot.h"
 #include "data_provider.h"
 #include "number_prefix.h"
 
 namespace {
 
-template <class Result, class... Args>
-Result CallSlot(void* object, int slot, Args... args) {
-    using Function = Result(__thiscall*)(void*, Args...);
-    void** table = *static_cast<void***>(object);
-    return reinterpret_cast<Function>(table[slot])(object, args...);
-}
+using kvtest::CallSlot;
 
 TEST(ThiscallSlotsTest, SubjectRecord) {
     CDataProvider record(31);
