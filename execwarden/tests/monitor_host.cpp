@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "factory.h"
+#include "kernel_services_win.h"
 
 namespace {
 
@@ -21,22 +22,16 @@ LONG WINAPI FailOnCrash(EXCEPTION_POINTERS* exception) {
 
 const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = SetUnhandledExceptionFilter(FailOnCrash);
 
+constexpr char kDriverService[] = "ProcWatcherDriver";
+
 }  // namespace
 
 bool RemoveDriverService() {
-    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) return false;
-    UniqueService service(OpenServiceA(manager.get(), "ProcWatcherDriver", SERVICE_ALL_ACCESS));
-    if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
-    SERVICE_STATUS status{};
-    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-    return DeleteService(service.get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+    return kvtest::RemoveService(kDriverService);
 }
 
 bool DriverServiceExists() {
-    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    UniqueService service(OpenServiceA(manager.get(), "ProcWatcherDriver", SERVICE_QUERY_STATUS));
-    return static_cast<bool>(service);
+    return kvtest::ServiceExists(kDriverService);
 }
 
 DWORD RunToEnd(std::string commandLine, DWORD ms) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "kavrofw_client.h"
+#include "kernel_services_win.h"
 #include "netwarden_host_win.h"
 #include "program_folder_win.h"
 #include "rule_files.h"

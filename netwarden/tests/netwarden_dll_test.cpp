@@ -44,9 +44,9 @@ TEST_F(NetWardenDllTest, ExportServesOneObjectUnderItsExactName) {
 }
 
 TEST_F(NetWardenDllTest, InitializeReplacesAStaleRunningServiceOnceThenSwitchesTheDriver) {
-    ASSERT_TRUE(kavrofw::CreateDriverService(
+    ASSERT_TRUE(kvtest::CreateDriverService(
         kavrofw::kService, kavrofw::DriversFolder() + "\\" + kavrofw::kDriverFile));
-    ASSERT_TRUE(kavrofw::StartDriverService(kavrofw::kService));
+    ASSERT_TRUE(kvtest::StartDriverService(kavrofw::kService));
     {
         kavrofw::Probe stale;
         ASSERT_TRUE(stale.open());
@@ -91,7 +91,7 @@ public:
 class DriverFileAway : public TakenAway {
 public:
     DriverFileAway() {
-        kavrofw::RemoveService(kavrofw::kService);  // unmaps the image
+        kvtest::RemoveService(kavrofw::kService);  // unmaps the image
         ok_ = MoveFileExA(file_.c_str(), aside_.c_str(), MOVEFILE_REPLACE_EXISTING);
     }
     ~DriverFileAway() override {
@@ -107,10 +107,10 @@ private:
 
 class IpFilterServiceAway : public TakenAway {
 public:
-    IpFilterServiceAway() { ok_ = kavrofw::RemoveService(kavrofw::kStandInService); }
+    IpFilterServiceAway() { ok_ = kvtest::RemoveService(kavrofw::kStandInService); }
     ~IpFilterServiceAway() override {
-        kavrofw::CreateDriverService(kavrofw::kStandInService,
-                                     kavrofw::DriversFolder() + "\\" + kavrofw::kStandInFile);
+        kvtest::CreateDriverService(kavrofw::kStandInService,
+                                    kavrofw::DriversFolder() + "\\" + kavrofw::kStandInFile);
     }
     bool ok() const override { return ok_; }
 

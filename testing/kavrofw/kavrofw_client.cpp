@@ -1,12 +1,14 @@
 #include "kavrofw_client.h"
 
+#include "kernel_services_win.h"
+
 namespace kavrofw {
 
-namespace {
+using kvtest::CreateDriverService;
+using kvtest::RemoveService;
+using kvtest::ServiceExists;
 
-UniqueService Manager() {
-    return UniqueService(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-}
+namespace {
 
 bool CopyInto(const std::string& from, const std::string& to, std::string* error) {
     if (CopyFileA(from.c_str(), to.c_str(), FALSE)) return true;
@@ -28,40 +30,6 @@ std::string DriversFolder() {
     return std::string(system) + "\\drivers";
 }
 
-bool ServiceExists(const char* name) {
-    UniqueService manager = Manager();
-    return UniqueService(OpenServiceA(manager.get(), name, SERVICE_QUERY_STATUS)).operator bool();
-}
-
-bool RemoveService(const char* name) {
-    UniqueService manager = Manager();
-    UniqueService service(OpenServiceA(manager.get(), name, SERVICE_ALL_ACCESS));
-    if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
-    SERVICE_STATUS status = {};
-    if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-        for (int i = 0; i < 200 && status.dwCurrentState != SERVICE_STOPPED; ++i) {
-            Sleep(25);
-            if (!QueryServiceStatus(service.get(), &status)) break;
-        }
-    }
-    return DeleteService(service.get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
-}
-
-bool CreateDriverService(const char* name, const std::string& image) {
-    UniqueService manager = Manager();
-    UniqueService service(CreateServiceA(
-        manager.get(), name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-        SERVICE_ERROR_NORMAL, image.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-    return service || GetLastError() == ERROR_SERVICE_EXISTS;
-}
-
-bool StartDriverService(const char* name) {
-    UniqueService manager = Manager();
-    UniqueService service(OpenServiceA(manager.get(), name, SERVICE_ALL_ACCESS));
-    return service && (StartServiceA(service.get(), 0, nullptr) ||
-                       GetLastError() == ERROR_SERVICE_ALREADY_RUNNING);
-}
-
 bool Install(const std::string& folder, std::string* error) {
     if (!Remove(error)) return false;
     const std::string drivers = DriversFolder();
@@ -81,7 +49,7 @@ bool Remove(std::string* error) {
         ok = false;
     }
     // Only the stand-in goes, never an IP filter service the machine has of its own.
-    UniqueService manager = Manager();
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     UniqueService standIn(OpenServiceA(manager.get(), kStandInService, SERVICE_QUERY_CONFIG));
     if (standIn) {
         std::vector<char> buffer(8192);

@@ -21,13 +21,6 @@ constexpr char kStandInFile[] = "IpFilterStandIn.sys";
 
 // <system directory>\drivers
 std::string DriversFolder();
-// Stops (bounded) and deletes the service; true when no such service is left.
-bool RemoveService(const char* name);
-// A demand-start kernel-driver service for `image`; true when it exists afterwards.
-bool CreateDriverService(const char* name, const std::string& image);
-bool ServiceExists(const char* name);
-// Starts the service; true when it runs afterwards.
-bool StartDriverService(const char* name);
 
 // Copies both drivers from `folder` into the drivers folder and creates the stand-in
 // service when the machine has none. Remove undoes everything Install can have made.
