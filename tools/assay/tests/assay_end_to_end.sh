@@ -8,22 +8,13 @@
 set -u
 export LC_ALL=C  # one file order, whatever the caller's locale
 wine_run=$1 assay=$2 samples=$3 work=$4
-py=/usr/bin/python3
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-win() { echo "Z:$(echo "$1" | tr / '\\')"; }
+. "${BASH_SOURCE%/*}/e2e_common.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
 
-# Runs assay with the given arguments; stdout and stderr go to files (never a pipe,
-# which Wine's background processes would hold open). Sets $status.
-run() {
-    "$wine_run" "$assay" "$@" </dev/null >"$work/out" 2>"$work/err"
-    status=$?
-    tr -d '\r' <"$work/out" >"$work/out.txt"
-}
+# Runs assay with the given arguments (see run_wine). Sets $status.
+run() { run_wine "$assay" "$@"; }
 
 for f in dropper.exe svch0st.exe report.doc.exe textpad.exe; do
     [ -f "$samples/$f" ] || { echo "missing sample $samples/$f (build assay_demo_samples)"; exit 1; }
@@ -199,13 +190,9 @@ corpus=/usr/lib/i386-linux-gnu/wine/i386-windows
 if [ -d "$corpus" ]; then
     all=()
     for f in "$corpus"/*; do
-        case "${f,,}" in *.dll | *.exe | *.sys | *.drv | *.ocx | *.cpl) all+=("${f##*/}") ;; esac
+        case "${f,,}" in *.dll | *.exe | *.sys | *.drv | *.ocx | *.cpl) all+=("$f") ;; esac
     done
-    step=$(( ${#all[@]} / 40 )); [ "$step" -ge 1 ] || step=1
-    picked=()
-    for ((i = 0; i < ${#all[@]} && ${#picked[@]} < 40; i += step)); do
-        picked+=("$(win "$corpus/${all[$i]}")")
-    done
+    pick_spread 40 "${all[@]}"
     run --json "${picked[@]}"; cp "$work/out.txt" "$work/corpus1.txt"; s1=$status
     run --json "${picked[@]}"; cp "$work/out.txt" "$work/corpus2.txt"; s2=$status
     [ $s1 -eq $s2 ] || fail "corpus: exit $s1 then $s2"
@@ -227,8 +214,4 @@ else
     echo "note: $corpus absent; corpus runs skipped"
 fi
 
-if [ $failures -ne 0 ]; then
-    echo "$failures check(s) failed; last output:"; cat "$work/out.txt"; cat "$work/err"
-    exit 1
-fi
-echo "assay end to end: all checks passed"
+finish "assay end to end"

@@ -12,22 +12,10 @@ set -u
 # One file order whatever the caller's locale, and file names that Wine reads as UTF-8.
 export LC_ALL=C.UTF-8
 wine_run=$1 assay=$2 faults_dll=$3 samples=$4 work=$5
-py=/usr/bin/python3
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-win() { echo "Z:$(echo "$1" | tr / '\\')"; }
+. "${BASH_SOURCE%/*}/e2e_common.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
-
-# Runs a program with the given arguments; output to files (never a pipe, which Wine's
-# background processes would hold open). Sets $status.
-run() {
-    "$wine_run" "$@" </dev/null >"$work/out" 2>"$work/err"
-    status=$?
-    tr -d '\r' <"$work/out" >"$work/out.txt"
-}
 
 # Lines without what depends on time: the JSON "ms" and the summary's rates.
 untimed() {
@@ -51,12 +39,7 @@ PYEOF
 # --- 1. the same lines from one process and from three workers
 corpus=/usr/lib/i386-linux-gnu/wine/i386-windows
 if [ -d "$corpus" ]; then
-    picked=()
-    all=("$corpus"/*.dll "$corpus"/*.exe)
-    step=$(( ${#all[@]} / 40 )); [ "$step" -ge 1 ] || step=1
-    for ((i = 0; i < ${#all[@]} && ${#picked[@]} < 40; i += step)); do
-        picked+=("$(win "${all[$i]}")")
-    done
+    pick_spread 40 "$corpus"/*.dll "$corpus"/*.exe
     : >"$work/empty.exe"
     # A name the ANSI code page cannot spell travels to the workers as it is.
     mkdir -p "$work/names"
@@ -65,9 +48,9 @@ if [ -d "$corpus" ]; then
              "$(win "$work/names")")
     for format in --json --table; do
         options=(); [ "$format" = --json ] && options=(--json)
-        run "$assay" ${options[@]+"${options[@]}"} --jobs 1 "${picked[@]}"; s1=$status
+        run_wine "$assay" ${options[@]+"${options[@]}"} --jobs 1 "${picked[@]}"; s1=$status
         untimed "$work/out.txt" >"$work/one$format.txt"
-        run "$assay" ${options[@]+"${options[@]}"} --jobs 3 "${picked[@]}"; s3=$status
+        run_wine "$assay" ${options[@]+"${options[@]}"} --jobs 3 "${picked[@]}"; s3=$status
         untimed "$work/out.txt" >"$work/three$format.txt"
         [ -s "$work/err" ] && fail "$format --jobs 3: stderr: $(cat "$work/err")"
         [ "$s1" -eq 1 ] && [ "$s3" -eq 1 ] || fail "$format: exit $s1 and $s3, want 1 (the samples)"
@@ -92,9 +75,9 @@ cp "$samples/textpad.exe" "$work/scan/d-hang-here.exe"
 cp "$samples/svch0st.exe" "$work/scan/e.exe"
 cp "$samples/textpad.exe" "$work/scan/f-vanish-here.exe"
 cp "$samples/report.doc.exe" "$work/scan/g.exe"
-run "$assay" --json --jobs 1 "$(win "$work/scan")"  # the real analyser's verdicts
+run_wine "$assay" --json --jobs 1 "$(win "$work/scan")"  # the real analyser's verdicts
 cp "$work/out.txt" "$work/real.txt"
-run "$faults/assay.exe" --json --jobs 2 --timeout 5 "$(win "$work/scan")"
+run_wine "$faults/assay.exe" --json --jobs 2 --timeout 5 "$(win "$work/scan")"
 [ $status -eq 3 ] || fail "faults: exit $status, want 3 (a crash wins over suspicious files)"
 [ -s "$work/err" ] && fail "faults: stderr: $(cat "$work/err")"
 "$py" - "$work/real.txt" "$work/out.txt" "$faults/faults.log" <<'PYEOF' || fail "faults: lines"
@@ -122,7 +105,7 @@ assert (summary["files"], summary["errors"], summary["crashed"]) == (7, 3, 3), s
 tries = sorted(open(sys.argv[3]).read().split("\n"))
 assert [t.split(" ")[0] for t in tries if t] == ["crash", "hang", "vanish"], tries
 PYEOF
-run "$faults/assay.exe" --jobs 3 --timeout 5 "$(win "$work/scan/b-crash-here.exe")" \
+run_wine "$faults/assay.exe" --jobs 3 --timeout 5 "$(win "$work/scan/b-crash-here.exe")" \
     "$(win "$work/scan/a.exe")"
 grep -q '^error .*analyser crashed: exception 0xC0000005 .*b-crash-here\.exe$' "$work/out.txt" \
     || fail "table: crash line: $(cat "$work/out.txt")"
@@ -130,7 +113,7 @@ grep -q '^clean .*a\.exe$' "$work/out.txt" || fail "table: the file after the cr
 grep -q '^files 2, suspicious 0, errors 1 (1 crashed),' "$work/out.txt" || fail "table: summary"
 [ $status -eq 3 ] || fail "table: exit $status, want 3"
 # In one process a crash still ends the scan, naming the file.
-run "$faults/assay.exe" --jobs 1 "$(win "$work/scan")"
+run_wine "$faults/assay.exe" --jobs 1 "$(win "$work/scan")"
 [ $status -eq 3 ] || fail "one process: exit $status, want 3"
 grep -q 'exception 0xC0000005 while scanning .*b-crash-here\.exe' "$work/err" \
     || fail "one process: stderr: $(cat "$work/err")"
@@ -182,8 +165,4 @@ printed=$(grep -c ' Z:' "$work/out.txt")
 grep -q 'd-hang-here' "$work/out.txt" && fail "Ctrl-C: the hanging file has a line"
 all_gone "Ctrl-C"
 
-if [ $failures -ne 0 ]; then
-    echo "$failures check(s) failed; last output:"; cat "$work/out.txt"; cat "$work/err"
-    exit 1
-fi
-echo "assay jobs end to end: all checks passed"
+finish "assay jobs end to end"
