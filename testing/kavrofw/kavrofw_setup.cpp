@@ -4,16 +4,13 @@
 #include <cstring>
 
 #include "kavrofw_client.h"
+#include "program_folder_win.h"
 
 int main(int argc, char** argv) {
     std::string error;
     bool ok = false;
     if (argc == 2 && std::strcmp(argv[1], "install") == 0) {
-        char self[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string folder = self;
-        folder.resize(folder.rfind('\\'));
-        ok = kavrofw::Install(folder, &error);
+        ok = kavrofw::Install(kvtest::ProgramFolder(), &error);
     } else if (argc == 2 && std::strcmp(argv[1], "remove") == 0) {
         ok = kavrofw::Remove(&error);
     } else {
