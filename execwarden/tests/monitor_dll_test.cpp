@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "monitor_host.h"
+#include "scratch_dir_win.h"
 #include "shared_page.h"
 
 namespace {
@@ -283,11 +284,8 @@ TEST_F(MonitorDllTest, ExistingServiceWithoutEventIsPolled) {
 // A library folder without the driver: the service cannot start and is deleted again.
 TEST(MonitorDllUnload, MissingDriverLeavesNoServiceAndUnloadsCleanly) {
     ASSERT_TRUE(RemoveDriverService());
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "execwarden-nodriver";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string copy = folder + "\\ExecWarden.dll";
+    const kvtest::ScratchDir folder("execwarden-nodriver");
+    const std::string copy = folder / "ExecWarden.dll";
     ASSERT_TRUE(CopyFileA(kvtest::BesideProgram("ExecWarden.dll").c_str(), copy.c_str(), FALSE));
     {
         MonitorLibrary library(copy);
@@ -297,8 +295,6 @@ TEST(MonitorDllUnload, MissingDriverLeavesNoServiceAndUnloadsCleanly) {
         EXPECT_LT(library.Free(), 5000u);
     }
     EXPECT_FALSE(DriverServiceExists());
-    DeleteFileA(copy.c_str());
-    RemoveDirectoryA(folder.c_str());
 }
 
 // A host that exits with the monitor running: the library does nothing at process exit,
