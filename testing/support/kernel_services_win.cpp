@@ -42,10 +42,18 @@ bool CreateDriverService(const char* name, const std::string& image, DWORD error
     DWORD error = 0;
     {
         UniqueService manager = Manager();
-        UniqueService service(CreateServiceA(manager.get(), name, name, SERVICE_ALL_ACCESS,
-                                             SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                                             errorControl, image.c_str(), nullptr, nullptr, nullptr,
-                                             nullptr, nullptr));
+        UniqueService service(CreateServiceA(manager.get(),
+                                             name,  // service name
+                                             name,  // display name
+                                             SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                             SERVICE_DEMAND_START,  // StartDriverService starts it
+                                             errorControl,
+                                             image.c_str(),  // the .sys file, an absolute path
+                                             nullptr,        // no load-order group
+                                             nullptr,        // no tag
+                                             nullptr,        // no dependencies
+                                             nullptr,        // the system's own account
+                                             nullptr));      // no password
         if (service) return true;
         error = GetLastError();
     }
