@@ -4,6 +4,8 @@
 #                                           sanitizers in the native tree
 #   kv_add_gtest(name SOURCES ... LIBS ...) a GoogleTest executable registered
 #                                           with ctest (under Wine in the Windows tree)
+#   kv_add_driver(name SOURCES ...)         a test-double kernel driver in C (.sys)
+#   kv_add_fuzz_target(name SOURCES ...)    a libFuzzer target (fuzz tree only)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   set(KV_WINDOWS ON)
@@ -77,4 +79,23 @@ function(kv_add_driver name)
   target_link_options(${name} PRIVATE -nostdlib -Wl,--subsystem,native
                       -Wl,--entry,_DriverEntry@8)
   target_link_libraries(${name} PRIVATE ntoskrnl)
+endfunction()
+
+# kv_add_fuzz_target(name SOURCES ... LIBS ... [COVER lib ...] [INCLUDES dir ...]):
+# a libFuzzer target over a parser of untrusted bytes, built only in the fuzz tree. The COVER libraries carry the
+# coverage that guides the fuzzer.
+function(kv_add_fuzz_target name)
+  if(NOT KV_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;COVER;INCLUDES" ${ARGN})
+  set(flags -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${flags})
+  target_link_options(${name} PRIVATE ${flags})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_include_directories(${name} PRIVATE ${ARG_INCLUDES})
+  foreach(lib ${ARG_COVER})
+    target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link)
+  endforeach()
 endfunction()
