@@ -15,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "pe_exercise.h"
 #include "pe_helper.h"
 #include "pe_image_builder.h"
 
@@ -237,21 +238,6 @@ const std::vector<EntryFile>& EntryFiles() {
     return files;
 }
 
-// The first user row matching, by trying every row in turn.
-const char* PlainWalk(const UserSignatures& rows, const EntryFile& file) {
-    const uint8_t* code = file.bytes.data() + file.entry;
-    const uint64_t available = file.bytes.size() - static_cast<uint64_t>(file.entry);
-    for (uint32_t row = 0; row < rows.size(); ++row) {
-        bool match = true;
-        for (size_t i = 0; match && i < rows.Count(row); ++i) {
-            const uint64_t at = rows.Positions(row)[i] - 1u;
-            match = at < available && code[at] == rows.Bytes(row)[i];
-        }
-        if (match) return rows.Name(row);
-    }
-    return nullptr;
-}
-
 template <class Search>
 void EntryMatching(benchmark::State& state, Search search) {
     const std::vector<EntryFile>& files = EntryFiles();
@@ -289,7 +275,9 @@ void BM_EntryMatch5000UserRowsPlainWalk(benchmark::State& state) {
     EntryMatching(state, [&](const EntryFile& file) {
         const char* name =
             builtIn.packers().Find(ImageView(file.bytes.data(), file.bytes.size()), file.entry);
-        return name != nullptr ? name : PlainWalk(withRows.packers().user(), file);
+        return name != nullptr ? name
+                               : PlainUserSearch(withRows.packers().user(), file.bytes.data(),
+                                                 file.bytes.size(), file.entry);
     });
 }
 

@@ -95,23 +95,6 @@ uint64_t ExercisePEHelper(CPEHelper& helper, const uint8_t* data, size_t size) {
 
 namespace {
 
-// The first user row matching at `entry`, found by walking every row in order.
-const char* PlainUserSearch(const UserSignatures& rows, const uint8_t* image, size_t size,
-                            int64_t entry) {
-    if (entry < 0 || static_cast<uint64_t>(entry) >= size) return nullptr;
-    const uint8_t* code = image + entry;
-    const uint64_t available = size - static_cast<uint64_t>(entry);
-    for (uint32_t row = 0; row < rows.size(); ++row) {
-        bool match = true;
-        for (size_t i = 0; match && i < rows.Count(row); ++i) {
-            const uint64_t at = rows.Positions(row)[i] - 1u;
-            match = at < available && code[at] == rows.Bytes(row)[i];
-        }
-        if (match) return rows.Name(row);
-    }
-    return nullptr;
-}
-
 void Check(bool condition, const char* what) {
     if (condition) return;
     std::fprintf(stderr, "signature input: %s\n", what);
@@ -187,4 +170,20 @@ uint64_t ExerciseFuzzInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> image(data, data + size);
     static CPEHelper helper;
     return ExercisePEHelper(helper, image.data(), image.size());
+}
+
+const char* PlainUserSearch(const UserSignatures& rows, const uint8_t* image, size_t size,
+                            int64_t entry) {
+    if (entry < 0 || static_cast<uint64_t>(entry) >= size) return nullptr;
+    const uint8_t* code = image + entry;
+    const uint64_t available = size - static_cast<uint64_t>(entry);
+    for (uint32_t row = 0; row < rows.size(); ++row) {
+        bool match = true;
+        for (size_t i = 0; match && i < rows.Count(row); ++i) {
+            const uint64_t at = rows.Positions(row)[i] - 1u;
+            match = at < available && code[at] == rows.Bytes(row)[i];
+        }
+        if (match) return rows.Name(row);
+    }
+    return nullptr;
 }

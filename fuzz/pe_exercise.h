@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class CPEHelper;
+class UserSignatures;
 
 // Returns a value folded from every answer, so that nothing is optimised away.
 uint64_t ExercisePEHelper(CPEHelper& helper, const uint8_t* data, size_t size);
@@ -17,6 +18,11 @@ uint64_t ExercisePEHelper(CPEHelper& helper, const uint8_t* data, size_t size);
 //     whole and in pieces, loaded twice) and the indexed search against a plain walk
 //     over the rows; a disagreement aborts.
 uint64_t ExerciseFuzzInput(const uint8_t* data, size_t size);
+
+// The first user row that matches at `entry`, found by walking every row in order: the
+// reference the indexed search is checked against, and the benchmark's yardstick.
+const char* PlainUserSearch(const UserSignatures& rows, const uint8_t* image, size_t size,
+                            int64_t entry);
 
 constexpr char kSignatureInputMarker[] = "SIG\n";
 constexpr char kSignatureImageSeparator[] = "\nIMAGE\n";
