@@ -1,5 +1,7 @@
 #include "driver_service_win.h"
 
+#include "win/services.h"
+
 namespace {
 
 constexpr int kInstallAttempts = 4;
@@ -7,10 +9,6 @@ constexpr DWORD kAttemptPauseMs = 100;
 constexpr DWORD kStopPollMs = 50;
 // A driver that never leaves stop-pending must not hold the host forever.
 constexpr DWORD kStopPendingLimitMs = 10000;
-
-UniqueService OpenManager() {
-    return UniqueService(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-}
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -28,19 +26,8 @@ bool TryInstallAndStart(SC_HANDLE manager, const std::string& image) {
     if (!ipFilter) return false;
     StartServiceA(ipFilter.get(), 0, nullptr);
 
-    UniqueService created(CreateServiceA(manager,
-                                         kDriverServiceName,     // service name
-                                         kDriverServiceName,     // display name
-                                         SERVICE_ALL_ACCESS,     // access asked
-                                         SERVICE_KERNEL_DRIVER,  // type
-                                         SERVICE_DEMAND_START,   // start
-                                         SERVICE_ERROR_NORMAL,   // error control
-                                         image.c_str(),          // image path
-                                         nullptr,                // no load order group
-                                         nullptr,                // no tag
-                                         nullptr,                // no dependencies
-                                         nullptr,                // no account (driver)
-                                         nullptr));              // no password
+    UniqueService created =
+        CreateKernelDriverService(manager, kDriverServiceName, kDriverServiceName, image.c_str());
     if (!created && GetLastError() != ERROR_SERVICE_EXISTS) return false;
     created.reset();
     UniqueService service(OpenServiceA(manager, kDriverServiceName, SERVICE_ALL_ACCESS));
@@ -58,7 +45,7 @@ std::string DriverImagePath() {
 }
 
 void RemoveDriverService() {
-    UniqueService manager = OpenManager();
+    UniqueService manager = OpenServiceManager();
     if (!manager) return;
     {
         UniqueService service(OpenServiceA(manager.get(), kDriverServiceName, SERVICE_ALL_ACCESS));
@@ -82,7 +69,7 @@ void RemoveDriverService() {
 bool InstallAndStartDriverService() {
     const std::string image = DriverImagePath();
     for (int attempt = 0; attempt < kInstallAttempts; ++attempt) {
-        UniqueService manager = OpenManager();
+        UniqueService manager = OpenServiceManager();
         if (manager && TryInstallAndStart(manager.get(), image)) return true;
         Sleep(kAttemptPauseMs);
     }

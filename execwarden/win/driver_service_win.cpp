@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "service_wait.h"
+#include "win/services.h"
 
 namespace {
 
@@ -40,19 +41,10 @@ std::string DriverImagePath(const std::string& libraryPath) {
 }
 
 void DriverService::InstallAndStart(const std::string& imagePath, HANDLE wake) {
-    manager_.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    manager_ = OpenServiceManager();
     if (!manager_ || imagePath.empty()) return;
-    service_.reset(CreateServiceA(manager_.get(), kDriverServiceName, kDriverDisplayName,
-                                  SERVICE_ALL_ACCESS,     // access asked for the service
-                                  SERVICE_KERNEL_DRIVER,  // type
-                                  SERVICE_DEMAND_START,   // started by us, not at boot
-                                  SERVICE_ERROR_NORMAL,   //
-                                  imagePath.c_str(),      // absolute, unquoted
-                                  nullptr,                // no load-order group
-                                  nullptr,                // no tag
-                                  nullptr,                // no dependencies
-                                  nullptr,                // no account
-                                  nullptr));              // no password
+    service_ = CreateKernelDriverService(manager_.get(), kDriverServiceName, kDriverDisplayName,
+                                         imagePath.c_str());
     if (service_) {
         created_ = true;
     } else {
