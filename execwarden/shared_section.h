@@ -4,6 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
+// The hand-off's named events (auto-reset): the hook sets "in" once the page holds a
+// request, the monitor sets "out" once the verdict is in the page.
+constexpr char kHandOffInEventName[] = "Kavro ShellExecute Moniter 1.0.0.0 in";
+constexpr char kHandOffOutEventName[] = "Kavro ShellExecute Moniter 1.0.0.0 out";
+
 constexpr std::size_t kHookStringSize = 264;  // 263 characters and the NUL
 constexpr std::size_t kSharedSectionSize = 4096;
 

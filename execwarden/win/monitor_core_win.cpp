@@ -4,9 +4,6 @@
 
 namespace {
 
-constexpr char kHandOffInName[] = "Kavro ShellExecute Moniter 1.0.0.0 in";
-constexpr char kHandOffOutName[] = "Kavro ShellExecute Moniter 1.0.0.0 out";
-
 // How long the unload lets a thread finish what it is doing (a handler call, a cancelled
 // read) before it is ended by force.
 constexpr DWORD kThreadEndWaitMs = 30000;
@@ -52,8 +49,8 @@ MonitorCore::MonitorCore()
       never(NewEvent(true, false)),
       running(NewEvent(true, true)),
       paused(NewEvent(true, false)),
-      handOffIn(NewEvent(false, false, kHandOffInName)),
-      handOffOut(NewEvent(false, false, kHandOffOutName)) {
+      handOffIn(NewEvent(false, false, kHandOffInEventName)),
+      handOffOut(NewEvent(false, false, kHandOffOutEventName)) {
     SharedSection& shared = TheSharedSection();
     WriteShared(shared.inEvent, HandleBits(handOffIn.get()));
     WriteShared(shared.outEvent, HandleBits(handOffOut.get()));

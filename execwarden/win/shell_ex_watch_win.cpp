@@ -5,8 +5,8 @@
 
 CShellExWatch::CShellExWatch()
     : CDualObject(kIidShellExWatch),
-      in_(CreateEventA(nullptr, FALSE, FALSE, "Kavro ShellExecute Moniter 1.0.0.0 in")),
-      out_(CreateEventA(nullptr, FALSE, FALSE, "Kavro ShellExecute Moniter 1.0.0.0 out")) {}
+      in_(CreateEventA(nullptr, FALSE, FALSE, kHandOffInEventName)),
+      out_(CreateEventA(nullptr, FALSE, FALSE, kHandOffOutEventName)) {}
 
 HRESULT CShellExWatch::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
