@@ -86,7 +86,6 @@ private:
     std::deque<INetMonitorSink*> sinks_;
     RuleList persistent_;
     RuleList temporary_;
-    std::vector<std::string> addressTexts_;
 
     // The address thread's first round, resolved by Initialize on the host's thread: the
     // first resolution in a process may load libraries, which needs the loader lock, and

@@ -49,10 +49,6 @@ void CNetMonitor::TrafficThread(void* self) {
 void CNetMonitor::AddressLoop() {
     std::vector<std::string> texts = std::move(firstAddresses_);
     for (;;) {
-        {
-            Lock lock(&lock_);
-            addressTexts_ = texts;
-        }
         if (!texts.empty()) {
             const AddressBlock block = BuildAddressBlock(texts);
             // A driver that refuses the addresses is not told again.
