@@ -104,10 +104,10 @@ std::string AdapterAddress() {
 std::string ReadKeyText(HKEY key, const char* value) {
     char buffer[kValueBufferSize] = {};
     DWORD size = sizeof(buffer);
+    // Each read has a zeroed buffer of its own, so what a value that did not fit left in
+    // it never reaches another read.
     if (RegQueryValueExA(key, value, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
         ERROR_SUCCESS) {
-        // A value that did not fit may have left part of itself behind.
-        std::memset(buffer, 0, sizeof(buffer));
         return "";
     }
     // The text ends at the first zero, or with the buffer when the value has none.
