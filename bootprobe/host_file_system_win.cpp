@@ -4,11 +4,6 @@
 
 namespace {
 
-inline void CloseFind(HANDLE find) {
-    FindClose(find);
-}
-using UniqueFind = UniqueAny<HANDLE, handle_detail::InvalidFile, CloseFind>;
-
 class FileSource final : public ByteSource {
 public:
     explicit FileSource(UniqueFile file) : file_(std::move(file)) {}

@@ -66,20 +66,15 @@ bool CSystemAutorun::ReadRunKey(HKEY root, const char* subKey, std::vector<std::
 bool CSystemAutorun::ReadFolder(const std::string& folder, std::vector<std::string>* paths) {
     WIN32_FIND_DATAA found = {};
     const std::string pattern = folder + "\\*";
-    HANDLE first = FindFirstFileA(pattern.c_str(), &found);
-    if (first == INVALID_HANDLE_VALUE) return false;
-    // FindClose, not CloseHandle, ends a search.
-    struct SearchCloser {
-        HANDLE search;
-        ~SearchCloser() { FindClose(search); }
-    } closer{first};
+    UniqueFind search(FindFirstFileA(pattern.c_str(), &found));
+    if (!search) return false;
 
     DWORD seen = 0;
     do {
         if (++seen > kMaxAutorunEntriesPerPlace) break;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         paths->push_back(folder + "\\" + found.cFileName);
-    } while (FindNextFileA(first, &found));
+    } while (FindNextFileA(search.get(), &found));
     return true;
 }
 

@@ -84,6 +84,9 @@ inline HDEVINFO InvalidDevInfo() {
 inline void DestroyDevInfo(HDEVINFO set) {
     SetupDiDestroyDeviceInfoList(set);
 }
+inline void CloseFind(HANDLE search) {
+    FindClose(search);
+}
 }  // namespace handle_detail
 
 // Handles whose "none" is null: events, mappings, threads, processes.
@@ -99,6 +102,9 @@ using UniqueService = UniqueAny<SC_HANDLE, handle_detail::NullService, handle_de
 using UniqueInternet = UniqueAny<HINTERNET, handle_detail::NullInternet, handle_detail::CloseInternet>;
 // SetupAPI device-information sets (setupapi), whose "none" is INVALID_HANDLE_VALUE.
 using UniqueDevInfo = UniqueAny<HDEVINFO, handle_detail::InvalidDevInfo, handle_detail::DestroyDevInfo>;
+// Directory searches from FindFirstFile, whose "none" is INVALID_HANDLE_VALUE and which
+// FindClose ends (not CloseHandle).
+using UniqueFind = UniqueAny<HANDLE, handle_detail::InvalidFile, handle_detail::CloseFind>;
 
 // GetProcAddress with the function type the caller documents; the detour through
 // void* keeps the compiler from warning about the cast between function types.
