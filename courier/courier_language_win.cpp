@@ -13,7 +13,12 @@ constexpr const char kLanguageFile[] = "Courier.lng";
 }  // namespace
 
 bool CourierLanguage::Load(HWND owner) {
-    for (const std::string& folder : {CourierDirectory(), ModulesDirectory() + "\\"}) {
+    const std::string modules = ModulesDirectory();
+    for (const std::string& folder :
+         {CourierDirectory(), modules.empty() ? modules : modules + "\\"}) {
+        // A folder that is not known is no candidate: the bare name would be looked for
+        // along the search path, "\Polyglot.dll" at the root of the current drive.
+        if (folder.empty()) continue;
         library_.reset(LoadLibraryA((folder + kLibraryName).c_str()));
         if (library_) break;
     }

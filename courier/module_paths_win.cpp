@@ -39,7 +39,7 @@ std::string CourierDirectory() {
 
 std::string ModulesDirectory() {
     char common[MAX_PATH] = {};
-    SHGetSpecialFolderPathA(nullptr, common, CSIDL_PROGRAM_FILES_COMMON, TRUE);
+    if (!SHGetSpecialFolderPathA(nullptr, common, CSIDL_PROGRAM_FILES_COMMON, TRUE)) return {};
     const std::string roster = std::string(common) + "\\Kavro labs\\base\\Roster.ini";
     char folder[MAX_PATH] = {};
     GetPrivateProfileStringA("Addins", "Install Path", "C:\\Program Files\\Kavro Labs\\Addins",

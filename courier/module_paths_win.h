@@ -12,7 +12,8 @@ void SetCourierModule(HINSTANCE module);
 std::string CourierDirectory();
 
 // The suite's modules folder: "Install Path" of [Addins] in the suite's Roster.ini under
-// the common program files folder, without a trailing backslash.
+// the common program files folder, without a trailing backslash. Empty when it is not
+// known: the common program files folder cannot be had, or the value is empty.
 std::string ModulesDirectory();
 
 // The part of `path` after its last backslash; a backslash that is the second byte of a

@@ -80,7 +80,7 @@ DWORD CHttpResponseT::QueryStatusCode() {
     return status;
 }
 
-CHttpClientT::CHttpClientT() {
+CHttpClientT::CHttpClientT() : boundary_(kFallbackBoundary) {
     GUID guid;
     if (SUCCEEDED(CoCreateGuid(&guid))) {
         char text[64];
@@ -90,22 +90,12 @@ CHttpClientT::CHttpClientT() {
                       guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
                       guid.Data4[6], guid.Data4[7]);
         boundary_ = text;
-        boundaryContentType_ = std::string("multipart/form-data; boundary=") + text;
     }
+    boundaryContentType_ = "multipart/form-data; boundary=" + boundary_;
 }
 
 CHttpClientT::~CHttpClientT() {
     CancelPost();
-}
-
-const char* CHttpClientT::Boundary() const {
-    return boundary_.empty() ? kFallbackBoundary : boundary_.c_str();
-}
-
-const char* CHttpClientT::BoundaryContentType() const {
-    return boundaryContentType_.empty()
-               ? "multipart/form-data; boundary=----TORVA-FB3B405B7EAE495aB0C0295C54D4E096-"
-               : boundaryContentType_.c_str();
 }
 
 void CHttpClientT::SetCodePage(UINT codePage) {
@@ -189,9 +179,9 @@ void CHttpClientT::OpenMultipartPost(const char* szUrl, BOOL useCache) {
         try {
             // Files are opened (and a strict check fails) before anything goes out.
             WinFileOpener files(text_.CodePage());
-            const uint32_t total = post_.PrepareMultipart(params_, Boundary(), files,
+            const uint32_t total = post_.PrepareMultipart(params_, boundary_, files,
                                                           strictFileCheck_ != FALSE, TextOptions());
-            OpenRequest(szUrl, useCache, BoundaryContentType(), total);
+            OpenRequest(szUrl, useCache, boundaryContentType_.c_str(), total);
             post_.Activate();
         } catch (...) {
             DropPost();

@@ -63,8 +63,8 @@ public:
     void SetTimeouts(DWORD connectMs, DWORD sendMs, DWORD receiveMs);
 
     // The boundary of multipart bodies, and the content type that names it.
-    const char* Boundary() const;
-    const char* BoundaryContentType() const;
+    const char* Boundary() const { return boundary_.c_str(); }
+    const char* BoundaryContentType() const { return boundaryContentType_.c_str(); }
 
     void AddHeader(const char* szName, const char* szValue);
     // Refused while a post is open; headers stay with the client.
@@ -94,7 +94,7 @@ private:
     void RequireHandles(const char* where) const;
 
     BOOL strictFileCheck_ = FALSE;
-    std::string boundary_;  // empty when no GUID could be had: the fixed one is used
+    std::string boundary_;  // from a fresh GUID, or the fixed one when none could be had
     std::string boundaryContentType_;
     BOOL useUtf8_ = FALSE;
     WinCodePageText text_{CP_ACP};

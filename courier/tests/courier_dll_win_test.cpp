@@ -20,6 +20,7 @@
 #include "scratch_dir_win.h"
 #include "slot_stubs.h"
 #include "upload_host_win.h"
+#include "whole_file_win.h"
 #include "win/handles.h"
 
 namespace {
@@ -104,6 +105,35 @@ public:
 private:
     std::vector<std::string> folders_, created_;
     std::string file_;
+};
+
+// A language library and its texts at the root of the system drive, made the current
+// drive for the while: where a relative folder name would lead.
+class DriveRootDecoy {
+public:
+    explicit DriveRootDecoy(const std::string& library) {
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        root_ = std::string(windows).substr(0, 3);
+        GetCurrentDirectoryA(MAX_PATH, previous_);
+        SetCurrentDirectoryA(root_.c_str());
+        for (const std::string& decoy : Files())
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(decoy.c_str())) << decoy;
+        EXPECT_TRUE(CopyFileA(library.c_str(), Files()[0].c_str(), TRUE));
+        EXPECT_TRUE(kvtest::WriteWholeFile(Files()[1], "Courier=Decoy\r\n"));
+    }
+    ~DriveRootDecoy() {
+        SetCurrentDirectoryA(previous_);
+        for (const std::string& decoy : Files()) DeleteFileA(decoy.c_str());
+    }
+
+private:
+    std::vector<std::string> Files() const {
+        return {root_ + "Polyglot.dll", root_ + "Courier.lng"};
+    }
+
+    std::string root_;
+    char previous_[MAX_PATH] = {};
 };
 
 class CourierDllTest : public ::testing::Test {
@@ -471,7 +501,7 @@ TEST_F(CourierDllTest, NothingReachableStopsBeforeAnyCheckAndWaitsForTheUser) {
 }
 
 TEST_F(CourierDllTest, LanguageLibraryBesideOrFromRosterOrNone) {
-    enum Where { kBeside, kRoster, kNone, kNoFactory };
+    enum Where { kBeside, kRoster, kNone, kNoFactory, kEmptyInstallPath };
     const struct {
         const char* name;
         Where where;
@@ -485,6 +515,11 @@ TEST_F(CourierDllTest, LanguageLibraryBesideOrFromRosterOrNone) {
         {"library without the factory",
          kNoFactory,
          "load Polyglot.dll error",
+         {},
+         "upload end: 1files sucessfully!"},
+        {"empty Install Path: nothing from the drive root",
+         kEmptyInstallPath,
+         "",
          {},
          "upload end: 1files sucessfully!"},
     };
@@ -507,6 +542,12 @@ TEST_F(CourierDllTest, LanguageLibraryBesideOrFromRosterOrNone) {
         }
         if (row.where == kNoFactory) {
             ASSERT_TRUE(dllFolder.CopyBuilt("NoFactory.dll", "Polyglot.dll"));
+        }
+        std::unique_ptr<DriveRootDecoy> decoy;
+        if (row.where == kEmptyInstallPath) {
+            ASSERT_TRUE(modules.CopyBuilt("Polyglot.dll"));
+            roster = std::make_unique<RosterFile>("");
+            decoy = std::make_unique<DriveRootDecoy>(modules / "Polyglot.dll");
         }
         WriteConfig(dllFolder, session_.UploadUrl(), session_.CheckUrl(), ProbeUrl());
         std::vector<std::string> files = {dllFolder.Write("asked.bin", row.name)};

@@ -44,15 +44,16 @@ size_t RowTable::AppendLog(std::string_view bytes, ParseLineFn parse, const Lead
     return Size() - before;
 }
 
-size_t RowTable::End(size_t rowId, size_t cell) const {
+std::string_view RowTable::CellOf(size_t rowId, size_t cell) const {
+    const size_t start = Start(rowId, cell);
+    // The cell ends at its NUL, just before the next cell starts.
     const size_t next = rowId * cellCount_ + cell + 1;
-    return (next < starts_.size() ? starts_[next] : text_.size()) - 1;  // before the NUL
+    const size_t end = (next < starts_.size() ? starts_[next] : text_.size()) - 1;
+    return std::string_view(text_).substr(start, end - start);
 }
 
 std::string_view RowTable::Cell(size_t position, size_t cell) const {
-    const size_t id = order_[position];
-    const size_t start = Start(id, cell);
-    return std::string_view(text_).substr(start, End(id, cell) - start);
+    return CellOf(order_[position], cell);
 }
 
 const char* RowTable::CellText(size_t position, size_t cell) const {
@@ -65,17 +66,14 @@ LogRow RowTable::Row(size_t position) const {
     return row;
 }
 
-void RowTable::CheckAll() {
-    std::fill(checked_.begin(), checked_.end(), 1);
+void RowTable::CheckAll(bool checked) {
+    std::fill(checked_.begin(), checked_.end(), checked ? 1 : 0);
 }
 
 void RowTable::SortBy(size_t cell, bool ascending) {
     // The keys are gathered once; the comparison never goes back to the list.
     std::vector<std::string_view> keys(order_.size());
-    for (size_t id = 0; id < keys.size(); ++id) {
-        const size_t start = Start(id, cell);
-        keys[id] = std::string_view(text_).substr(start, End(id, cell) - start);
-    }
+    for (size_t id = 0; id < keys.size(); ++id) keys[id] = CellOf(id, cell);
     // string_view compares through char_traits<char>, which orders bytes as unsigned.
     if (ascending) {
         std::stable_sort(order_.begin(), order_.end(),

@@ -40,7 +40,8 @@ public:
     LogRow Row(size_t position) const;
     bool Checked(size_t position) const { return checked_[order_[position]] != 0; }
     void SetChecked(size_t position, bool checked) { checked_[order_[position]] = checked; }
-    void CheckAll();
+    // Ticks (or clears) every row.
+    void CheckAll(bool checked = true);
 
     // Reorders the rows by the texts of `cell`, compared as unsigned bytes; rows with
     // equal texts keep their order. Check marks move with their rows.
@@ -51,7 +52,8 @@ public:
 
 private:
     size_t Start(size_t rowId, size_t cell) const { return starts_[rowId * cellCount_ + cell]; }
-    size_t End(size_t rowId, size_t cell) const;
+    // The cell of a row by its identity, not by where the list shows it.
+    std::string_view CellOf(size_t rowId, size_t cell) const;
 
     size_t cellCount_;
     std::string text_;              // every cell, each followed by a NUL

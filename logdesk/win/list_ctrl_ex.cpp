@@ -50,8 +50,7 @@ size_t CListCtrlEx::AppendLog(std::string_view bytes, ParseLineFn parse, const L
 }
 
 void CListCtrlEx::CheckAll() {
-    rows_.CheckAll();
-    InvalidateRect(list_, nullptr, FALSE);
+    SetCheck(-1, true);
 }
 
 void CListCtrlEx::ForgetSort() {
@@ -101,7 +100,7 @@ void CListCtrlEx::OnColumnClick(int column) {
 
 void CListCtrlEx::SetCheck(int position, bool checked) {
     if (position == -1) {
-        for (size_t i = 0; i < rows_.Size(); ++i) rows_.SetChecked(i, checked);
+        rows_.CheckAll(checked);
         InvalidateRect(list_, nullptr, FALSE);
         return;
     }

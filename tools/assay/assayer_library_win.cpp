@@ -11,18 +11,9 @@ enum SubjectFact { kPath = 1, kCreateTime = 3, kFileSize = 4, kContent = 5 };
 constexpr int kSubject = 1;
 
 std::wstring ProgramDirectory() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return L".";
-        if (length < buffer.size()) {
-            std::wstring path(buffer.data(), length);
-            const size_t slash = path.find_last_of(L"\\/");
-            return slash == std::wstring::npos ? L"." : path.substr(0, slash);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
+    const std::wstring path = ProgramPath();
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
 }
 
 }  // namespace

@@ -81,15 +81,3 @@ bool FileWalk::Next(WalkEntry* entry) {
         if ((found.second & FILE_ATTRIBUTE_REPARSE_POINT) == 0) Enter(path);
     }
 }
-
-void WalkPath(const std::wstring& path, const WalkVisitor& visitor) {
-    FileWalk walk(path);
-    WalkEntry entry;
-    while (walk.Next(&entry)) {
-        if (entry.failed) {
-            visitor.failure(entry.path, entry.why);
-        } else {
-            visitor.file(entry.path);
-        }
-    }
-}

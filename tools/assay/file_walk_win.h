@@ -3,7 +3,6 @@
 // recursively, in name order so that two runs over one tree report in the same order.
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,11 +34,3 @@ private:
     std::vector<Level> levels_;
     std::vector<WalkEntry> ready_;  // found while listing, handed out first
 };
-
-struct WalkVisitor {
-    std::function<void(const std::wstring& file)> file;
-    std::function<void(const std::wstring& path, const std::string& why)> failure;
-};
-
-// The whole walk of one path, entry by entry.
-void WalkPath(const std::wstring& path, const WalkVisitor& visitor);

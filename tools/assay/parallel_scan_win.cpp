@@ -43,17 +43,6 @@ std::string Utf16Bytes(const std::wstring& wide) {
     return bytes;
 }
 
-std::wstring ProgramPath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return std::wstring();
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 std::string ExitText(DWORD code) {
     char text[96];
     if (code == STILL_ACTIVE) {

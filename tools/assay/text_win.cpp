@@ -1,6 +1,7 @@
 #include "text_win.h"
 
 #include <cstdio>
+#include <vector>
 
 std::wstring WideFromUtf8(const std::string& text) {
     if (text.empty()) return std::wstring();
@@ -35,4 +36,15 @@ std::string ErrorText(DWORD code) {
     std::snprintf(suffix, sizeof(suffix), "error %lu", static_cast<unsigned long>(code));
     if (length == 0) return suffix;
     return std::string(buffer, length) + " (" + suffix + ")";
+}
+
+std::wstring ProgramPath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::wstring();
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
 }

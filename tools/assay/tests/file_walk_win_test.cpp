@@ -16,13 +16,16 @@ struct Seen {
 
 Seen Walk(const std::wstring& path) {
     Seen seen;
-    WalkVisitor visitor;
-    visitor.file = [&](const std::wstring& file) { seen.files.push_back(file); };
-    visitor.failure = [&](const std::wstring& failed, const std::string& why) {
-        EXPECT_FALSE(why.empty());
-        seen.failures.push_back(failed);
-    };
-    WalkPath(path, visitor);
+    FileWalk walk(path);
+    WalkEntry entry;
+    while (walk.Next(&entry)) {
+        if (entry.failed) {
+            EXPECT_FALSE(entry.why.empty());
+            seen.failures.push_back(entry.path);
+        } else {
+            seen.files.push_back(entry.path);
+        }
+    }
     return seen;
 }
 
