@@ -8,18 +8,6 @@
 
 #include "win/handles.h"
 
-namespace gdi_detail {
-inline HGDIOBJ NullObject() {
-    return nullptr;
-}
-inline void DeleteGdiObject(HGDIOBJ object) {
-    DeleteObject(object);
-}
-}  // namespace gdi_detail
-
-// Brushes, pens and other GDI objects that are not selected into a device context.
-using UniqueGdiObject = UniqueAny<HGDIOBJ, gdi_detail::NullObject, gdi_detail::DeleteGdiObject>;
-
 // A push button drawn by its dialog: a 1-pixel rounded outline over a 3D inner frame,
 // lighter while the mouse is over it.
 class CBkButton {

@@ -84,6 +84,12 @@ inline HDEVINFO InvalidDevInfo() {
 inline void DestroyDevInfo(HDEVINFO set) {
     SetupDiDestroyDeviceInfoList(set);
 }
+inline HGDIOBJ NullGdiObject() {
+    return nullptr;
+}
+inline void DeleteGdiObject(HGDIOBJ object) {
+    DeleteObject(object);
+}
 inline void CloseFind(HANDLE search) {
     FindClose(search);
 }
@@ -99,9 +105,14 @@ using UniqueKey = UniqueAny<HKEY, handle_detail::NullKey, handle_detail::CloseKe
 // Service-manager and service handles (advapi32).
 using UniqueService = UniqueAny<SC_HANDLE, handle_detail::NullService, handle_detail::CloseService>;
 // WinINet session, connection and request handles (wininet).
-using UniqueInternet = UniqueAny<HINTERNET, handle_detail::NullInternet, handle_detail::CloseInternet>;
+using UniqueInternet =
+    UniqueAny<HINTERNET, handle_detail::NullInternet, handle_detail::CloseInternet>;
 // SetupAPI device-information sets (setupapi), whose "none" is INVALID_HANDLE_VALUE.
-using UniqueDevInfo = UniqueAny<HDEVINFO, handle_detail::InvalidDevInfo, handle_detail::DestroyDevInfo>;
+using UniqueDevInfo =
+    UniqueAny<HDEVINFO, handle_detail::InvalidDevInfo, handle_detail::DestroyDevInfo>;
+// Brushes, pens and other GDI objects that are not selected into a device context (gdi32).
+using UniqueGdiObject =
+    UniqueAny<HGDIOBJ, handle_detail::NullGdiObject, handle_detail::DeleteGdiObject>;
 // Directory searches from FindFirstFile, whose "none" is INVALID_HANDLE_VALUE and which
 // FindClose ends (not CloseHandle).
 using UniqueFind = UniqueAny<HANDLE, handle_detail::InvalidFile, handle_detail::CloseFind>;
