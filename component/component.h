@@ -39,6 +39,11 @@ public:
 
 constexpr const char kRegistryName[] = "IKavroComponentManager";
 
+// The export every component library offers under the name "GetKavroComponentPtr":
+// cdecl (the default for a free function), filling `out` and entering the component in
+// `registry` when that answers to the registry's name.
+using GetKavroComponentPtrFn = int (*)(IComponent** out, IKavroComponentManager* registry);
+
 // The component convention's bounded name copy (slot 0 of every component).
 const char* AnswerComponentName(const char* name, char* buffer, int size);
 

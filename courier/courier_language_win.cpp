@@ -5,7 +5,6 @@
 
 namespace {
 
-using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 
 constexpr const char kLibraryName[] = "Polyglot.dll";
 constexpr const char kLanguageFile[] = "Courier.lng";
@@ -24,7 +23,7 @@ bool CourierLanguage::Load(HWND owner) {
     }
     if (!library_) return false;
 
-    const auto factory = ProcAddress<FactoryFn>(library_.get(), "GetKavroComponentPtr");
+    const auto factory = ProcAddress<GetKavroComponentPtrFn>(library_.get(), "GetKavroComponentPtr");
     if (factory == nullptr) {
         MessageBoxA(owner, "load Polyglot.dll error", "Courier", MB_OK | MB_ICONERROR);
         library_.reset();

@@ -11,7 +11,6 @@
 
 namespace {
 
-using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 using CountFn = int(__cdecl*)();
 
 class ImpostorRegistry : public CKavroComponentManager {
@@ -27,7 +26,7 @@ protected:
         SetLastError(0xDEADBEEF);
         module_ = LoadLibraryA("TestComponent.dll");
         ASSERT_NE(nullptr, module_) << "LoadLibrary failed, error " << GetLastError();
-        factory_ = ProcAddress<FactoryFn>(module_, "GetKavroComponentPtr");
+        factory_ = ProcAddress<GetKavroComponentPtrFn>(module_, "GetKavroComponentPtr");
         constructions_ = ProcAddress<CountFn>(module_, "TestComponentConstructions");
         ASSERT_NE(nullptr, factory_);
         ASSERT_NE(nullptr, constructions_);
@@ -37,7 +36,7 @@ protected:
     }
 
     HMODULE module_ = nullptr;
-    FactoryFn factory_ = nullptr;
+    GetKavroComponentPtrFn factory_ = nullptr;
     CountFn constructions_ = nullptr;
 };
 

@@ -13,7 +13,6 @@
 
 namespace {
 
-using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_UPLOAD_STATUS) {
@@ -28,7 +27,7 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 int main(int argc, char** argv) {
     std::vector<std::string> files(argv + 1, argv + argc);
     UniqueModule courier(LoadLibraryA("Courier.dll"));
-    const auto factory = ProcAddress<FactoryFn>(courier.get(), "GetKavroComponentPtr");
+    const auto factory = ProcAddress<GetKavroComponentPtrFn>(courier.get(), "GetKavroComponentPtr");
     IComponent* component = nullptr;
     if (factory == nullptr || factory(&component, nullptr) != 1) {
         std::fprintf(stderr, "Courier.dll could not be loaded\n");

@@ -31,7 +31,6 @@ using kvtest::g_slot;
 using kvtest::g_this;
 using kvtest::ScratchDir;
 using kvtest::Stub5;
-using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 
 constexpr char kLanguage[] =
     "Courier=Kurier\r\nOk=Gut\r\nCancel=Abbrechen\r\nnet checking=Netzpruefung\r\n"
@@ -180,7 +179,7 @@ TEST(InterfaceSlots, DlgUpload) {
 TEST_F(CourierDllTest, ExportGivesOneObjectOneEntryAndExactNames) {
     UniqueModule module(LoadLibraryA((folder_ / "Courier.dll").c_str()));
     ASSERT_TRUE(module);
-    const auto factory = ProcAddress<FactoryFn>(module.get(), "GetKavroComponentPtr");
+    const auto factory = ProcAddress<GetKavroComponentPtrFn>(module.get(), "GetKavroComponentPtr");
     ASSERT_NE(nullptr, factory);
 
     CKavroComponentManager registry;

@@ -6,7 +6,6 @@
 
 namespace {
 
-using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 
 constexpr char kHostClass[] = "CourierTestHost";
 UploadHost* g_host = nullptr;  // the host whose hook runs on this thread
@@ -26,7 +25,7 @@ UploadHost::UploadHost(const std::string& dllPath) {
     hook_ = SetWindowsHookExA(WH_CALLWNDPROC, &UploadHost::HookProc, nullptr, GetCurrentThreadId());
 
     module_ = LoadLibraryA(dllPath.c_str());
-    const auto factory = ProcAddress<FactoryFn>(module_, "GetKavroComponentPtr");
+    const auto factory = ProcAddress<GetKavroComponentPtrFn>(module_, "GetKavroComponentPtr");
     if (factory == nullptr || factory(&component_, nullptr) != 1 || component_ == nullptr) return;
     upload_ = static_cast<IDlgUpload*>(component_->GetInterface(kDlgUploadName, 0));
 }

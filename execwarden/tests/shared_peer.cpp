@@ -14,8 +14,7 @@
 namespace {
 
 int StartAndExit(HMODULE library) {
-    using Factory = int(__cdecl*)(IComponent**, IKavroComponentManager*);
-    auto factory = reinterpret_cast<Factory>(
+    auto factory = reinterpret_cast<GetKavroComponentPtrFn>(
         reinterpret_cast<void*>(GetProcAddress(library, "GetKavroComponentPtr")));
     IComponent* component = nullptr;
     if (factory == nullptr || factory(&component, nullptr) != 1) return 2;

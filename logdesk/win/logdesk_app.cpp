@@ -6,7 +6,6 @@
 
 namespace {
 
-using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 
 constexpr const char kLanguageFile[] = "LogDesk.Lng";
 
@@ -50,7 +49,7 @@ void CLogDeskApp::LoadLanguageLibrary() {
     if (!FileExists(path)) return;
     UniqueModule library(LoadLibraryA(path.c_str()));
     if (!library) return;
-    auto factory = ProcAddress<FactoryFn>(library.get(), "GetKavroComponentPtr");
+    auto factory = ProcAddress<GetKavroComponentPtrFn>(library.get(), "GetKavroComponentPtr");
     if (factory == nullptr) return;  // not a component library: unloaded again
     IComponent* component = nullptr;
     factory(&component, &registry_);

@@ -12,7 +12,7 @@ UserTagHost::UserTagHost() {
         error_ = "LoadLibrary(UserTag.dll) failed, error " + std::to_string(GetLastError());
         return;
     }
-    factory_ = ProcAddress<UserTagFactory>(module_, "GetKavroComponentPtr");
+    factory_ = ProcAddress<GetKavroComponentPtrFn>(module_, "GetKavroComponentPtr");
     if (factory_ == nullptr || factory_(&component_, nullptr) != 1 || component_ == nullptr) {
         error_ = "GetKavroComponentPtr is missing or gave no component";
         return;

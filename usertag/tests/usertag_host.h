@@ -8,11 +8,7 @@
 #include <vector>
 
 #include "call_slot.h"
-
-class IComponent;
-class IKavroComponentManager;
-
-using UserTagFactory = int(__cdecl*)(IComponent**, IKavroComponentManager*);
+#include "component.h"
 
 struct ListedEntry {
     std::string path;
@@ -33,7 +29,7 @@ public:
     // Empty when the library and its list interface were found.
     const std::string& error() const { return error_; }
     HMODULE module() const { return module_; }
-    UserTagFactory factory() const { return factory_; }
+    GetKavroComponentPtrFn factory() const { return factory_; }
     IComponent* component() const { return component_; }
     void* list() const { return list_; }
 
@@ -52,7 +48,7 @@ private:
     }
 
     HMODULE module_ = nullptr;
-    UserTagFactory factory_ = nullptr;
+    GetKavroComponentPtrFn factory_ = nullptr;
     IComponent* component_ = nullptr;
     void* list_ = nullptr;
     std::string error_;

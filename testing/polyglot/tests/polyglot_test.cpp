@@ -14,7 +14,6 @@
 
 namespace {
 
-using FactoryFn = int(__cdecl*)(IComponent**, IKavroComponentManager*);
 
 }  // namespace
 
@@ -35,7 +34,7 @@ TEST(Polyglot, RegistersAndTranslatesFromItsOwnDirectory) {
     }
     HMODULE module = LoadLibraryA("Polyglot.dll");
     ASSERT_NE(nullptr, module) << "error " << GetLastError();
-    auto factory = ProcAddress<FactoryFn>(module, "GetKavroComponentPtr");
+    auto factory = ProcAddress<GetKavroComponentPtrFn>(module, "GetKavroComponentPtr");
     ASSERT_NE(nullptr, factory);
 
     CKavroComponentManager registry;
