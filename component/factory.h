@@ -21,7 +21,16 @@ Component& TheComponent() {
     return component;
 }
 
+// 1 with the component handed out; 0, with null in `out`, when the object cannot be
+// built (its constructor threw; the next call tries again). Nothing leaves the export.
 template <class Component>
 int ServeComponent(IComponent** out, IKavroComponentManager* registry) {
-    return OfferComponent(static_cast<IComponent*>(&TheComponent<Component>()), out, registry);
+    Component* component = nullptr;
+    try {
+        component = &TheComponent<Component>();
+    } catch (...) {
+        if (out != nullptr) *out = nullptr;
+        return 0;
+    }
+    return OfferComponent(static_cast<IComponent*>(component), out, registry);
 }

@@ -23,11 +23,5 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
 }
 
 extern "C" int __cdecl GetKavroComponentPtr(IComponent** out, IKavroComponentManager* registry) {
-    try {
-        return ServeComponent<CNetMonitor>(out, registry);
-    } catch (...) {
-        // The object could not be built: nothing to hand out.
-        if (out != nullptr) *out = nullptr;
-        return 0;
-    }
+    return ServeComponent<CNetMonitor>(out, registry);
 }

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -142,6 +143,28 @@ TEST(Factory, SameObjectEveryCallAndOneEntry) {
     IComponent* found = nullptr;
     ASSERT_EQ(1, registry.FindComponent("Sample", &found));
     EXPECT_EQ(first, found);
+}
+
+// Fails to build until told otherwise, the way a component whose allocation fails does.
+struct FragileComponent : NamedComponent {
+    static bool refuse;
+    FragileComponent() : NamedComponent("Fragile") {
+        if (refuse) throw std::bad_alloc();
+    }
+};
+bool FragileComponent::refuse = true;
+
+TEST(Factory, ObjectThatCannotBeBuiltIsNotHandedOutAndIsTriedAgain) {
+    CKavroComponentManager registry;
+    IComponent* out = reinterpret_cast<IComponent*>(&registry);
+    EXPECT_EQ(0, ServeComponent<FragileComponent>(&out, &registry));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(0, registry.GetComponentCount());
+    FragileComponent::refuse = false;
+    EXPECT_EQ(1, ServeComponent<FragileComponent>(&out, &registry));
+    ASSERT_NE(nullptr, out);
+    EXPECT_STREQ("Fragile", out->GetName(nullptr, 0));
+    EXPECT_EQ(1, registry.GetComponentCount());
 }
 
 TEST(Factory, NullOrForeignRegistryRegistersNothing) {
