@@ -14,7 +14,7 @@
 #include "data_provider.h"
 #include "feature_catalogue.h"
 #include "feature_environment_win.h"
-#include "handles.h"
+#include "win32/handles.h"
 #include "open_port_system_win.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "host_file_system_win.h"
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

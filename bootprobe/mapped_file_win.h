@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 // Read and write sharing, and delete sharing too on the NT family (the top bit of
 // GetVersion clear), so that no one else is kept from working with the file while it

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "trust_layouts_win.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 using Md5Digest = std::array<unsigned char, 16>;
 

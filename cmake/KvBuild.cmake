@@ -2,7 +2,14 @@
 #
 #   kv_portable_library(name SOURCES ...)   portable core: no windows.h, -Werror,
 #                                           sanitizers in the native tree
-#   kv_add_gtest(name SOURCES ... LIBS ...) a GoogleTest executable registered
+#   kv_windows_library(name SHARED|STATIC SOURCES ... LIBS ... [OUTPUT_NAME file])
+#                                           a Win32 shell or deliverable: -Werror, the
+#                                           static runtime, the shared Win32 layer, the
+#                                           import libraries it names
+#   kv_windows_program(name [GUI] SOURCES ... LIBS ... [OUTPUT_NAME file])
+#                                           the same for a program
+#   kv_add_gtest(name SOURCES ... LIBS ... [ARGS ...])
+#                                           a GoogleTest executable registered
 #                                           with ctest (under Wine in the Windows tree)
 #   kv_add_driver(name SOURCES ...)         a test-double kernel driver in C (.sys)
 #   kv_add_fuzz_target(name SOURCES ...)    a libFuzzer target (fuzz tree only)
@@ -43,22 +50,72 @@ if(KV_SANITIZE)
   add_link_options(${KV_SANITIZER_FLAGS})
 endif()
 
+# Headers that stand before the system's Win32 headers for portable sources: each one
+# stops the build with a message (every Win32 header comes in through one of them).
+set(KV_PORTABLE_GUARD_DIR ${CMAKE_CURRENT_LIST_DIR}/portable_guard)
+
 function(kv_portable_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE -Werror)
-  # The portable core never sees windows.h; make an accidental include fail loudly.
+  # The portable core never sees windows.h: an include of it fails to build, in the
+  # Windows tree too.
   target_compile_definitions(${name} PRIVATE KV_PORTABLE_CORE)
+  target_include_directories(${name} BEFORE PRIVATE ${KV_PORTABLE_GUARD_DIR})
   if(ARG_LIBS)
     target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   endif()
 endfunction()
 
+# Options shared by the two functions below.
+function(kv_windows_target name)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME" "LIBS" ${ARGN})
+  # RC files go to windres, which knows no -Werror.
+  target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Werror>)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(ARG_OUTPUT_NAME)
+    set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  endif()
+endfunction()
+
+# kv_windows_library(name SHARED|STATIC SOURCES ... [LIBS ...] [PUBLIC_LIBS ...]
+#                    [OUTPUT_NAME file]): a Win32 shell (STATIC) or a deliverable DLL
+# (SHARED, named exactly <OUTPUT_NAME or name>.dll, exports from the .def among the
+# sources). Every import library it calls into is named in LIBS; the static runtime
+# comes with every link of this tree (add_link_options above).
+function(kv_windows_library name kind)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES;LIBS;PUBLIC_LIBS" ${ARGN})
+  add_library(${name} ${kind} ${ARG_SOURCES})
+  if(kind STREQUAL "SHARED")
+    set_target_properties(${name} PROPERTIES PREFIX "")
+  endif()
+  kv_windows_target(${name} OUTPUT_NAME "${ARG_OUTPUT_NAME}" LIBS ${ARG_LIBS})
+  # A shell's headers use the layer's owners: whoever links the shell sees them too.
+  if(NOT name STREQUAL "kv_win32")
+    target_link_libraries(${name} PUBLIC kv_win32)
+  endif()
+  if(ARG_PUBLIC_LIBS)
+    target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS})
+  endif()
+endfunction()
+
+# kv_windows_program(name [GUI] SOURCES ... [LIBS ...] [OUTPUT_NAME file]): a program.
+function(kv_windows_program name)
+  cmake_parse_arguments(ARG "GUI" "OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
+  if(ARG_GUI)
+    add_executable(${name} WIN32 ${ARG_SOURCES})
+  else()
+    add_executable(${name} ${ARG_SOURCES})
+  endif()
+  kv_windows_target(${name} OUTPUT_NAME "${ARG_OUTPUT_NAME}" LIBS ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE kv_win32)
+endfunction()
+
 function(kv_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ARGS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} gmock gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  add_test(NAME ${name} COMMAND ${name} ${ARG_ARGS})
   if(KV_WINDOWS)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   endif()

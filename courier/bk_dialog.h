@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 // A push button drawn by its dialog: a 1-pixel rounded outline over a 3D inner frame,
 // lighter while the mouse is over it.

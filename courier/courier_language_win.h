@@ -7,7 +7,7 @@
 #include <string>
 
 #include "multilanguage.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 class CourierLanguage {
 public:

@@ -15,7 +15,7 @@
 #include "bk_dialog.h"
 #include "courier_language_win.h"
 #include "dlg_upload.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 class CUploadDlg;
 class UploadRequest;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "adapter_choice.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

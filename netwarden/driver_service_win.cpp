@@ -1,6 +1,6 @@
 #include "driver_service_win.h"
 
-#include "win/services.h"
+#include "win32/services.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ bool TryInstallAndStart(SC_HANDLE manager, const std::string& image) {
     StartServiceA(ipFilter.get(), 0, nullptr);
 
     UniqueService created =
-        CreateKernelDriverService(manager, kDriverServiceName, kDriverServiceName, image.c_str());
+        kvwin::CreateKernelDriverService(manager, kDriverServiceName, kDriverServiceName, image.c_str(),
+                                         SERVICE_ALL_ACCESS);
     if (!created && GetLastError() != ERROR_SERVICE_EXISTS) return false;
     created.reset();
     UniqueService service(OpenServiceA(manager, kDriverServiceName, SERVICE_ALL_ACCESS));
@@ -45,7 +46,7 @@ std::string DriverImagePath() {
 }
 
 void RemoveDriverService() {
-    UniqueService manager = OpenServiceManager();
+    UniqueService manager = kvwin::OpenServiceManager(SC_MANAGER_ALL_ACCESS);
     if (!manager) return;
     {
         UniqueService service(OpenServiceA(manager.get(), kDriverServiceName, SERVICE_ALL_ACCESS));
@@ -69,7 +70,7 @@ void RemoveDriverService() {
 bool InstallAndStartDriverService() {
     const std::string image = DriverImagePath();
     for (int attempt = 0; attempt < kInstallAttempts; ++attempt) {
-        UniqueService manager = OpenServiceManager();
+        UniqueService manager = kvwin::OpenServiceManager(SC_MANAGER_ALL_ACCESS);
         if (manager && TryInstallAndStart(manager.get(), image)) return true;
         Sleep(kAttemptPauseMs);
     }

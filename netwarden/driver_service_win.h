@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 constexpr char kDriverServiceName[] = "KavroFirewall";
 constexpr char kDriverFileName[] = "KavroFW.sys";

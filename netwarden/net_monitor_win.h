@@ -9,7 +9,7 @@
 
 #include "net_monitor.h"
 #include "parked_thread_win.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 // Set by the library's entry point: the library is unloading because the process ends
 // (the other threads are gone already).

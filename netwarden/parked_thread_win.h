@@ -6,7 +6,7 @@
 // unloading side waits (bounded) for "parked" and then terminates the thread.
 #include <windows.h>
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 class ParkedThread {
 public:

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

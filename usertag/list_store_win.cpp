@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "md5.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "disk_identify.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "image_screen.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "autorun_command.h"
-#include "handles.h"
+#include "win32/handles.h"
 
 namespace {
 

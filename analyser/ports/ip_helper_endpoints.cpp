@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "handles.h"
+#include "win32/handles.h"
 
 namespace {
 

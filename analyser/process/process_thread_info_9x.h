@@ -2,7 +2,7 @@
 // The snapshot of the 9x family, through Tool Help in kernel32.
 #include <windows.h>
 
-#include "handles.h"
+#include "win32/handles.h"
 #include "process_helper.h"
 #include "process_snapshot.h"
 

@@ -2,7 +2,7 @@
 // The snapshot of the NT family, through PSAPI loaded at run time.
 #include <windows.h>
 
-#include "handles.h"
+#include "win32/handles.h"
 #include "process_helper.h"
 #include "process_snapshot.h"
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "handles.h"
+#include "win32/handles.h"
 
 namespace {
 

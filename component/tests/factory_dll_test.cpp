@@ -7,7 +7,7 @@
 
 #include "component.h"
 #include "registry.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "component.h"
 #include "dlg_upload.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "http_post.h"
 #include "http_stat.h"
 #include "http_tool_win.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace Torva {
 

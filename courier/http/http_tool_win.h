@@ -13,7 +13,7 @@
 #include "http_encoder.h"
 #include "http_error.h"
 #include "http_post.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace Torva {
 

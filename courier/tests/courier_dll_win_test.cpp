@@ -21,7 +21,7 @@
 #include "slot_stubs.h"
 #include "upload_host_win.h"
 #include "whole_file_win.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

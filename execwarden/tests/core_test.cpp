@@ -9,7 +9,6 @@
 #include "module_name.h"
 #include "process_event.h"
 #include "registry_scripts.h"
-#include "service_wait.h"
 #include "shared_section.h"
 
 namespace {
@@ -212,24 +211,6 @@ TEST(RegistryText, ReplacesBothMarksOnceAndKeepsOtherPercents) {
         EXPECT_EQ(expanded, ExpandRegistryText(text, module)) << text;
     // A path that itself contains a mark is not expanded a second time.
     EXPECT_EQ("C:\\%APPID%\\x.dll", ExpandRegistryText("%MODULE%", "C:\\%APPID%\\x.dll"));
-}
-
-TEST(ServiceWait, WaitsOnlyWhileAMoveIsPending) {
-    struct Case {
-        std::uint32_t current, wanted, hint;
-        std::optional<std::uint32_t> delay;
-    } cases[] = {
-        {kServiceRunning, kServiceRunning, 0, std::nullopt},
-        {kServiceStartPending, kServiceRunning, 0, 1000},
-        {kServiceStartPending, kServiceRunning, 30000, 3000},
-        {kServiceStartPending, kServiceRunning, 0xFFFFFFFF, 10000},
-        {kServiceStopPending, kServiceStopped, 5000, 1000},
-        {kServiceStopped, kServiceRunning, 0, std::nullopt},  // the driver failed to start
-        {kServiceRunning, kServiceStopped, 0, std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.delay, ServiceWaitDelay(c.current, c.wanted, c.hint))
-            << c.current << "->" << c.wanted;
 }
 
 }  // namespace

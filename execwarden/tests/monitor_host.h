@@ -11,7 +11,7 @@
 #include "process_monitor.h"
 #include "procwatch_codes.h"
 #include "program_folder_win.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 // Stops and deletes any "ProcWatcherDriver" service; true when none is left.
 bool RemoveDriverService();

@@ -1,6 +1,6 @@
 #pragma once
 // The process-creation driver's device and its event.
-#include "win/handles.h"
+#include "win32/handles.h"
 
 constexpr DWORD kStartReporting = 0x80002004;
 constexpr DWORD kStopReporting = 0x80002008;

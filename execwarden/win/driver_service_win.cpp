@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "service_wait.h"
-#include "win/services.h"
+#include "win32/services.h"
 
 namespace {
 
@@ -41,10 +41,10 @@ std::string DriverImagePath(const std::string& libraryPath) {
 }
 
 void DriverService::InstallAndStart(const std::string& imagePath, HANDLE wake) {
-    manager_ = OpenServiceManager();
+    manager_ = kvwin::OpenServiceManager(SC_MANAGER_ALL_ACCESS);
     if (!manager_ || imagePath.empty()) return;
-    service_ = CreateKernelDriverService(manager_.get(), kDriverServiceName, kDriverDisplayName,
-                                         imagePath.c_str());
+    service_ = kvwin::CreateKernelDriverService(manager_.get(), kDriverServiceName, kDriverDisplayName,
+                                                imagePath.c_str(), SERVICE_ALL_ACCESS);
     if (service_) {
         created_ = true;
     } else {

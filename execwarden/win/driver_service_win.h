@@ -3,7 +3,7 @@
 // and deleted again when the library unloads.
 #include <string>
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 constexpr const char kDriverServiceName[] = "ProcWatcherDriver";
 constexpr const char kDriverDisplayName[] = "Kavro Labs Process creation detector.";

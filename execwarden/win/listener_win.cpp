@@ -60,7 +60,7 @@ private:
     // One read, unless a Stop came first: then the driver's signal is remembered and the
     // read happens after the last Start. False when stopping.
     bool ReadOnce() {
-        Locked locked(core_.gate);
+        kvwin::Locked locked(core_.gate);
         if (core_.pauseCount > 0) {
             missedSignal_ = true;
             return true;

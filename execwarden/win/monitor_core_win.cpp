@@ -67,7 +67,7 @@ bool MonitorCore::StartThreads() {
 }
 
 void MonitorCore::Pause() {
-    Locked locked(gate);
+    kvwin::Locked locked(gate);
     if (++pauseCount == 1) {
         ResetEvent(running.get());
         SetEvent(paused.get());
@@ -75,7 +75,7 @@ void MonitorCore::Pause() {
 }
 
 void MonitorCore::Resume() {
-    Locked locked(gate);
+    kvwin::Locked locked(gate);
     if (pauseCount > 0 && --pauseCount == 0) {
         ResetEvent(paused.get());
         SetEvent(running.get());
@@ -97,7 +97,7 @@ void ParkUntilExit(HANDLE parked, HANDLE never) {
 
 void QueueRecord(MonitorCore& core, const ProcessEventRecord& record) {
     {
-        Locked locked(core.queueLock);
+        kvwin::Locked locked(core.queueLock);
         try {
             core.records.push_back(record);
         } catch (...) {

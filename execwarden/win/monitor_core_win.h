@@ -5,9 +5,9 @@
 
 #include "driver_service_win.h"
 #include "execute_callback.h"
-#include "lock_win.h"
+#include "win32/locks.h"
 #include "process_event.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 struct MonitorCore {
     MonitorCore();
@@ -42,11 +42,11 @@ struct MonitorCore {
     UniqueHandle handOffOut;
 
     // Held around every read so that a Stop never returns while a read is under way.
-    CriticalSection gate;
+    kvwin::CriticalSection gate;
     int pauseCount = 0;
 
     // Guards the two queues. Handlers are appended by the host and copied by the worker.
-    CriticalSection queueLock;
+    kvwin::CriticalSection queueLock;
     std::deque<IExecuteCallback*> handlers;
     std::deque<ProcessEventRecord> records;
 

@@ -29,7 +29,7 @@ IProcessMonitor* CProcessMonitor::Destroy(unsigned int) {
 
 unsigned char CProcessMonitor::AddCallback(IExecuteCallback* callback) {
     if (callback == nullptr || core_ == nullptr) return 0;
-    Locked locked(core_->queueLock);
+    kvwin::Locked locked(core_->queueLock);
     try {
         core_->handlers.push_back(callback);
     } catch (...) {

@@ -6,7 +6,7 @@
 
 #include "com_server_win.h"
 #include "library_win.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The shell-execute hook object: hands each request to the monitor through the shared
 // page while the hand-off is enabled, and lets it through otherwise.
 #include "com_server_win.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 class CShellExWatch final : public CDualObject<IShellExWatch>, public IShellExecuteHookA {
 public:

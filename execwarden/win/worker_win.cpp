@@ -85,7 +85,7 @@ void Work(MonitorCore& core) {
         std::vector<IExecuteCallback*> handlers;
         bool queued = false;
         {
-            Locked locked(core.queueLock);
+            kvwin::Locked locked(core.queueLock);
             if (!core.records.empty()) {
                 queued = true;
                 record = core.records.front();
@@ -103,7 +103,7 @@ void Work(MonitorCore& core) {
             continue;
         }
         if (!AskHandlers(core, record, handlers)) return;
-        Locked locked(core.queueLock);
+        kvwin::Locked locked(core.queueLock);
         core.records.pop_front();
     }
 }

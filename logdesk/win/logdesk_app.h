@@ -10,7 +10,7 @@
 #include "log_sources.h"
 #include "multilanguage.h"
 #include "registry.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 class CLogDeskApp {
 public:

@@ -12,7 +12,7 @@
 #include "logdesk_app.h"
 #include "resource.h"
 #include "texts.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "kavrofw_protocol.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace kavrofw {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "handles.h"
+#include "win32/handles.h"
 
 struct HeldPort {
     std::string protocol;  // "tcp" or "udp"

@@ -1,6 +1,6 @@
 #include "kernel_services_win.h"
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace kvtest {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace kvtest {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "handles.h"
+#include "win32/handles.h"
 
 struct Analysis {
     bool suspicious = false;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "handles.h"
+#include "win32/handles.h"
 
 // The analyser's own limit on the bytes it copies from a host.
 constexpr uint64_t kAnalysedBytes = 16u * 1024 * 1024;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "handles.h"
+#include "win32/handles.h"
 #include "worker_protocol.h"
 
 // What every worker shares: the job that ends them all when the parent ends, however it

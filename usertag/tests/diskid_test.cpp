@@ -10,7 +10,7 @@
 #include "machine_id_win.h"
 #include "scratch_dir_win.h"
 #include "usertag_host.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "machine_id_win.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "registry.h"
 #include "scratch_dir_win.h"
 #include "usertag_host.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

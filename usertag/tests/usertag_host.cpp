@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "component.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 UserTagHost::UserTagHost() {
     SetLastError(0xDEADBEEF);

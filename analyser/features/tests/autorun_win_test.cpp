@@ -10,7 +10,7 @@
 
 #include "autorun_system_win.h"
 #include "data_provider.h"
-#include "handles.h"
+#include "win32/handles.h"
 #include "related_by_auto_run.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "multilanguage.h"
 #include "program_folder_win.h"
 #include "registry.h"
-#include "win/handles.h"
+#include "win32/handles.h"
 
 namespace {
 

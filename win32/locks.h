@@ -1,6 +1,8 @@
 #pragma once
-// A critical section and its scope guard.
+// Locks and their scope guards.
 #include <windows.h>
+
+namespace kvwin {
 
 class CriticalSection {
 public:
@@ -26,3 +28,17 @@ public:
 private:
     CriticalSection& section_;
 };
+
+// An exclusive hold on a slim reader/writer lock for one scope.
+class SrwExclusive {
+public:
+    explicit SrwExclusive(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
+    ~SrwExclusive() { ReleaseSRWLockExclusive(lock_); }
+    SrwExclusive(const SrwExclusive&) = delete;
+    SrwExclusive& operator=(const SrwExclusive&) = delete;
+
+private:
+    SRWLOCK* lock_;
+};
+
+}  // namespace kvwin

@@ -2,8 +2,10 @@
 // Owners for Win32 handles: every HANDLE, HKEY, SC_HANDLE, HINTERNET, HMODULE, mapping
 // view and GDI object is closed by its owner, whatever path the code leaves by.
 #include <windows.h>
-// clang-format off: the three below need windows.h first.
+// clang-format off: the ones below need windows.h first.
+#include <objbase.h>
 #include <setupapi.h>
+#include <shtypes.h>
 #include <wininet.h>
 #include <winsvc.h>
 // clang-format on
@@ -93,6 +95,13 @@ inline void DeleteGdiObject(HGDIOBJ object) {
 inline void CloseFind(HANDLE search) {
     FindClose(search);
 }
+inline LPITEMIDLIST NullItemList() {
+    return nullptr;
+}
+inline void FreeItemList(LPITEMIDLIST list) {
+    // The shell hands out item lists from the task allocator.
+    CoTaskMemFree(list);
+}
 }  // namespace handle_detail
 
 // Handles whose "none" is null: events, mappings, threads, processes.
@@ -116,6 +125,10 @@ using UniqueGdiObject =
 // Directory searches from FindFirstFile, whose "none" is INVALID_HANDLE_VALUE and which
 // FindClose ends (not CloseHandle).
 using UniqueFind = UniqueAny<HANDLE, handle_detail::InvalidFile, handle_detail::CloseFind>;
+// Shell item lists (SHGetSpecialFolderLocation and the like), freed with the task
+// allocator (ole32).
+using UniqueItemList =
+    UniqueAny<LPITEMIDLIST, handle_detail::NullItemList, handle_detail::FreeItemList>;
 
 // GetProcAddress with the function type the caller documents; the detour through
 // void* keeps the compiler from warning about the cast between function types.
