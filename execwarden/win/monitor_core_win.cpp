@@ -1,6 +1,7 @@
 #include "monitor_core_win.h"
 
 #include "library_win.h"
+#include "win32/paths.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ MonitorCore::MonitorCore()
 bool MonitorCore::StartThreads() {
     if (!stop) stop = NewEvent(true, false);
     if (!stop) return false;
-    if (driverImage.empty()) driverImage = DriverImagePath(ExecWardenPath());
+    if (driverImage.empty()) driverImage = DriverImagePath(kvwin::ModulePath(kvwin::ThisModule()));
     if (!worker.started() && !worker.Start(WorkerMain, this)) return false;
     if (listener.started()) return true;
     if (!listener.Start(ListenerMain, this)) return false;
