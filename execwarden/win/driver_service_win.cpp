@@ -24,9 +24,9 @@ void DriverService::InstallAndStart(const std::string& imagePath, HANDLE wake) {
     manager_ = kvwin::OpenServiceManager(SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE);
     if (!manager_ || imagePath.empty()) return;
     // Start, query, stop and delete: all that is ever done with the service.
-    service_ = kvwin::CreateKernelDriverService(manager_.get(), kDriverServiceName,
-                                                kDriverDisplayName, imagePath.c_str(),
-                                                kvwin::kDriverServiceAccess);
+    service_ =
+        kvwin::CreateKernelDriverService(manager_.get(), kDriverServiceName, kDriverDisplayName,
+                                         imagePath.c_str(), kvwin::kDriverServiceAccess);
     if (service_) {
         created_ = true;
     } else {
