@@ -4,8 +4,8 @@
 #include <string>
 
 #include "comp_reg_win.h"
-#include "library_win.h"
 #include "shell_ex_watch_win.h"
+#include "win32/paths.h"
 
 namespace {
 
@@ -96,7 +96,7 @@ HRESULT GetServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
 
 ITypeLib* LoadServerTypeLib() {
     wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(ExecWardenModule(), path, MAX_PATH);
+    DWORD length = GetModuleFileNameW(kvwin::ThisModule(), path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return nullptr;
     ITypeLib* library = nullptr;
     return SUCCEEDED(LoadTypeLibEx(path, REGKIND_NONE, &library)) ? library : nullptr;

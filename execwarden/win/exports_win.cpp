@@ -6,41 +6,20 @@
 #include "library_win.h"
 #include "process_monitor_win.h"
 #include "registration_win.h"
-
-namespace {
-
-HMODULE g_module = nullptr;
-bool g_unloadingByFreeLibrary = false;
-
-}  // namespace
+#include "win32/threads.h"
 
 // One page shared by every process that maps this file. It must be initialised data:
 // the linker would place an uninitialised one outside the section.
 __attribute__((section("KSHARED"), shared)) SharedSection g_shared = {};
 
-HMODULE ExecWardenModule() {
-    return g_module;
-}
-
-bool UnloadingByFreeLibrary() {
-    return g_unloadingByFreeLibrary;
-}
-
-std::string ExecWardenPath() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(g_module, path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
-}
-
 SharedSection& TheSharedSection() {
     return g_shared;
 }
 
-// The C runtime calls this before it runs the static destructors of a detach.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_ATTACH) g_module = instance;
-    // A null `reserved` means FreeLibrary; otherwise the process is exiting.
-    if (reason == DLL_PROCESS_DETACH) g_unloadingByFreeLibrary = reserved == nullptr;
+// The C runtime calls this before it runs the static destructors of a detach, which ask
+// how the library is being detached.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH) kvwin::RecordProcessDetach(reserved);
     return TRUE;
 }
 

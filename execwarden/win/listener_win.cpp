@@ -101,8 +101,6 @@ void Listen(MonitorCore& core) {
 
 }  // namespace
 
-DWORD WINAPI ListenerMain(void* core) {
-    auto& monitor = *static_cast<MonitorCore*>(core);
-    Listen(monitor);
-    ParkUntilExit(monitor.listenerParked.get(), monitor.never.get());
+void ListenerMain(void* core) {
+    Listen(*static_cast<MonitorCore*>(core));
 }

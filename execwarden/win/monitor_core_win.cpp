@@ -1,41 +1,16 @@
 #include "monitor_core_win.h"
 
 #include "library_win.h"
+#include "win32/paths.h"
 
 namespace {
 
 // How long the unload lets a thread finish what it is doing (a handler call, a cancelled
-// read) before it is ended by force.
+// read) before it is ended by force; a thread ended so is waited for until it is gone.
 constexpr DWORD kThreadEndWaitMs = 30000;
 
 UniqueHandle NewEvent(bool manualReset, bool signalled, const char* name = nullptr) {
     return UniqueHandle(CreateEventA(nullptr, manualReset, signalled, name));
-}
-
-// Starts `main` and waits until it signals `up` (or dies first).
-UniqueHandle StartThread(LPTHREAD_START_ROUTINE main, MonitorCore& core, HANDLE up) {
-    UniqueHandle thread(CreateThread(nullptr, 0, main, &core, 0, nullptr));
-    if (thread) {
-        HANDLE waits[] = {up, thread.get()};
-        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    }
-    return thread;
-}
-
-// Ends a thread that parks itself when the stop event is set (see ParkUntilExit).
-void EndThread(UniqueHandle& thread, HANDLE parked) {
-    if (!thread) return;
-    HANDLE waits[] = {parked, thread.get()};
-    DWORD ended = WaitForMultipleObjects(2, waits, FALSE, kThreadEndWaitMs);
-    if (ended == WAIT_OBJECT_0) {
-        // The thread sits in an alertable wait outside this library. The APC runs
-        // ExitThread there; it finishes once this unload has released the loader lock.
-        QueueUserAPC(reinterpret_cast<PAPCFUNC>(reinterpret_cast<void*>(&ExitThread)), thread.get(),
-                     0);
-    } else if (ended != WAIT_OBJECT_0 + 1) {
-        TerminateThread(thread.get(), 0);  // stuck in a handler: the last resort
-    }
-    thread.reset();
 }
 
 }  // namespace
@@ -43,10 +18,6 @@ void EndThread(UniqueHandle& thread, HANDLE parked) {
 MonitorCore::MonitorCore()
     : wake(NewEvent(false, false)),
       listenerReady(NewEvent(true, false)),
-      workerRunning(NewEvent(true, false)),
-      listenerParked(NewEvent(true, false)),
-      workerParked(NewEvent(true, false)),
-      never(NewEvent(true, false)),
       running(NewEvent(true, true)),
       paused(NewEvent(true, false)),
       handOffIn(NewEvent(false, false, kHandOffInEventName)),
@@ -59,11 +30,15 @@ MonitorCore::MonitorCore()
 bool MonitorCore::StartThreads() {
     if (!stop) stop = NewEvent(true, false);
     if (!stop) return false;
-    if (driverImage.empty()) driverImage = DriverImagePath(ExecWardenPath());
-    if (!worker) worker = StartThread(WorkerMain, *this, workerRunning.get());
-    if (!worker) return false;
-    if (!listener) listener = StartThread(ListenerMain, *this, listenerReady.get());
-    return static_cast<bool>(listener);
+    if (driverImage.empty()) driverImage = DriverImagePath(kvwin::ModulePath(kvwin::ThisModule()));
+    if (!worker.started() && !worker.Start(WorkerMain, this)) return false;
+    if (listener.started()) return true;
+    if (!listener.Start(ListenerMain, this)) return false;
+    // Ready once it is through the service and device steps; parked if its body ended
+    // before that.
+    HANDLE waits[] = {listenerReady.get(), listener.parked()};
+    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    return true;
 }
 
 void MonitorCore::Pause() {
@@ -84,15 +59,11 @@ void MonitorCore::Resume() {
 
 void MonitorCore::Shutdown() {
     if (stop) SetEvent(stop.get());
-    EndThread(listener, listenerParked.get());
-    EndThread(worker, workerParked.get());
+    listener.End(kThreadEndWaitMs);
+    worker.End(kThreadEndWaitMs);
     // From the unloading thread the service manager answers at once; from the listener
     // it would wait for the loader lock that this thread holds.
     service.Remove();
-}
-
-void ParkUntilExit(HANDLE parked, HANDLE never) {
-    for (;;) SignalObjectAndWait(parked, never, INFINITE, TRUE);
 }
 
 void QueueRecord(MonitorCore& core, const ProcessEventRecord& record) {

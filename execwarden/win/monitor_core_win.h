@@ -5,16 +5,17 @@
 
 #include "driver_service_win.h"
 #include "execute_callback.h"
-#include "win32/locks.h"
 #include "process_event.h"
 #include "win32/handles.h"
+#include "win32/locks.h"
+#include "win32/threads.h"
 
 struct MonitorCore {
     MonitorCore();
 
     // Starts the worker, then the listener, and returns once the listener has been through
     // the service and device steps: an unload must never meet it inside the service
-    // manager. False when a thread cannot be created.
+    // manager. False when a thread cannot be started.
     bool StartThreads();
     // One Stop: while paused the listener reads nothing.
     void Pause();
@@ -26,14 +27,11 @@ struct MonitorCore {
     // Set for the whole life of the threads; manual-reset, both threads end on it.
     UniqueHandle stop;
     UniqueHandle wake;  // auto-reset: a record was queued
-    UniqueHandle listener;
-    UniqueHandle worker;
+    // Their bodies return once `stop` is set; the threads then park until the unload
+    // ends them.
+    kvwin::ParkedThread listener;
+    kvwin::ParkedThread worker;
     UniqueHandle listenerReady;
-    UniqueHandle workerRunning;
-    // Set by each thread as it parks for good; `never` is never set.
-    UniqueHandle listenerParked;
-    UniqueHandle workerParked;
-    UniqueHandle never;
     // Manual-reset pair, one of them set: reading allowed, or paused.
     UniqueHandle running;
     UniqueHandle paused;
@@ -54,17 +52,9 @@ struct MonitorCore {
     DriverService service;    // the listener's, then the unloading thread's
 };
 
-DWORD WINAPI ListenerMain(void* core);
-DWORD WINAPI WorkerMain(void* core);
-
-// A thread's last act once the stop event is set. It signals `parked` and enters an
-// alertable wait in one call, so from then on it runs no code of this library; the unload
-// ends it with an APC that calls ExitThread. A thread must not simply return or call
-// ExitThread here: that waits for the loader lock, which the unloading thread holds while
-// it waits for this one. Nor may it TerminateThread itself: the loader would never drop
-// the thread's per-thread state, and the next library with thread-local data loaded into
-// the process would crash the loader (seen under Wine).
-[[noreturn]] void ParkUntilExit(HANDLE parked, HANDLE never);
+// The two thread bodies; `core` is the MonitorCore.
+void ListenerMain(void* core);
+void WorkerMain(void* core);
 
 // Appends `record` for the worker and wakes it.
 void QueueRecord(MonitorCore& core, const ProcessEventRecord& record);

@@ -2,13 +2,13 @@
 
 #include <new>
 
-#include "library_win.h"
 #include "monitor_core_win.h"
+#include "win32/threads.h"
 
 CProcessMonitor::CProcessMonitor() : core_(new (std::nothrow) MonitorCore) {}
 
 CProcessMonitor::~CProcessMonitor() {
-    if (core_ == nullptr || !UnloadingByFreeLibrary()) return;
+    if (core_ == nullptr || !kvwin::UnloadingByFreeLibrary()) return;
     core_->Shutdown();
     delete core_;
     core_ = nullptr;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "com_server_win.h"
-#include "library_win.h"
 #include "win32/handles.h"
+#include "win32/paths.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ bool RemoveScript(const RegistryScript& script) {
 
 HRESULT RegisterTypeLibrary() {
     wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(ExecWardenModule(), path, MAX_PATH);
+    DWORD length = GetModuleFileNameW(kvwin::ThisModule(), path, MAX_PATH);
     ITypeLib* library = LoadServerTypeLib();
     if (library == nullptr || length == 0 || length >= MAX_PATH) {
         if (library != nullptr) library->Release();
@@ -85,7 +85,7 @@ HRESULT UnregisterTypeLibrary() {
 }  // namespace
 
 HRESULT RegisterClassScript(const RegistryScript& script) {
-    std::string module = ExecWardenPath();
+    std::string module = kvwin::ModulePath(kvwin::ThisModule());
     if (module.empty()) return SELFREG_E_CLASS;
     return WriteScript(script, module) ? S_OK : SELFREG_E_CLASS;
 }

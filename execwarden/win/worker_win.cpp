@@ -110,9 +110,6 @@ void Work(MonitorCore& core) {
 
 }  // namespace
 
-DWORD WINAPI WorkerMain(void* core) {
-    auto& monitor = *static_cast<MonitorCore*>(core);
-    SetEvent(monitor.workerRunning.get());
-    Work(monitor);
-    ParkUntilExit(monitor.workerParked.get(), monitor.never.get());
+void WorkerMain(void* core) {
+    Work(*static_cast<MonitorCore*>(core));
 }

@@ -18,10 +18,6 @@ const LogFormat& SourceFormat(int index) {
     return kSources[index];
 }
 
-std::string ProductFilePath(const std::string& commonFilesFolder) {
-    return commonFilesFolder + "\\Kavro Labs\\Base\\Roster.ini";
-}
-
 namespace {
 
 std::string Under(const std::string& installPath, const char* file) {

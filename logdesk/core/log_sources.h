@@ -39,10 +39,6 @@ struct LogPaths {
 };
 
 extern const char* const kInstallSections[5];
-constexpr const char kInstallPathKey[] = "Install Path";
-
-// The product file: common program files folder + "\Kavro Labs\Base\Roster.ini".
-std::string ProductFilePath(const std::string& commonFilesFolder);
 
 // The paths built from the install paths. A path under an install path that is empty
 // stays empty instead of becoming a file at the root of the current drive, where

@@ -1,11 +1,10 @@
 #include "logdesk_app.h"
 
-#include <shlobj.h>
-
 #include "component.h"
+#include "win32/files.h"
+#include "win32/paths.h"
 
 namespace {
-
 
 constexpr const char kLanguageFile[] = "LogDesk.Lng";
 
@@ -13,32 +12,19 @@ bool AnsiLeadByte(unsigned char byte) {
     return IsDBCSLeadByte(byte) != FALSE;
 }
 
-std::string ProfileString(const char* section, const std::string& file) {
-    char value[260] = {};
-    GetPrivateProfileStringA(section, kInstallPathKey, "", value, sizeof value, file.c_str());
-    return value;
-}
-
 }  // namespace
 
 CLogDeskApp::CLogDeskApp() : rule_(LeadByteRule::From(AnsiLeadByte)) {}
 
-bool FileExists(const std::string& path) {
-    if (path.empty()) return false;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool CLogDeskApp::InitPaths() {
     if (pathsResolved_) return true;
-    char common[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, common, CSIDL_PROGRAM_FILES_COMMON, TRUE)) return false;
-    const std::string productFile = ProductFilePath(common);
-    if (!FileExists(productFile)) return false;
+    // "" when the common program files folder cannot be had: no file is named then.
+    const std::string productFile = kvwin::RosterPath();
+    if (!kvwin::FileExists(productFile)) return false;
     InstallPaths install;
     std::string* values[5] = {&install.base, &install.bulwark, &install.keystone, &install.addins,
                               &install.upkeep};
-    for (int i = 0; i < 5; ++i) *values[i] = ProfileString(kInstallSections[i], productFile);
+    for (int i = 0; i < 5; ++i) *values[i] = kvwin::InstallPath(productFile, kInstallSections[i]);
     paths_ = BuildLogPaths(install, rule_);
     pathsResolved_ = true;
     return true;
@@ -46,7 +32,7 @@ bool CLogDeskApp::InitPaths() {
 
 void CLogDeskApp::LoadLanguageLibrary() {
     const std::string& path = paths_.languageLibrary;
-    if (!FileExists(path)) return;
+    if (!kvwin::FileExists(path)) return;
     UniqueModule library(LoadLibraryA(path.c_str()));
     if (!library) return;
     auto factory = ProcAddress<GetKavroComponentPtrFn>(library.get(), "GetKavroComponentPtr");

@@ -50,6 +50,3 @@ private:
     LeadByteRule rule_;
     std::string aboutItem_, programName_, makerLine_;
 };
-
-// True when `path` names an existing file (not a directory). An empty path names none.
-bool FileExists(const std::string& path);

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <ctime>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,9 @@
 #include "logdesk_app.h"
 #include "resource.h"
 #include "texts.h"
+#include "win32/files.h"
 #include "win32/handles.h"
+#include "win32/paths.h"
 
 namespace {
 
@@ -24,6 +27,8 @@ constexpr int kButtonIds[6] = {IDC_HELP_BUTTON, IDC_REFRESH, IDC_SELECT_ALL,
                                IDC_EXPORT,      IDC_CLEAR,   IDOK};
 constexpr int kMinimumWidth = 600;
 constexpr int kMinimumHeight = 400;
+// A log longer than this is not shown.
+constexpr uint64_t kLargestLog = 0x40000000;
 
 std::string LocalStamp() {
     SYSTEMTIME now = {};
@@ -34,51 +39,14 @@ std::string LocalStamp() {
     return stamp;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    // Other modules of the suite may be writing the log while it is read.
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x40000000) return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        if (!ReadFile(file.get(), &bytes[done], static_cast<DWORD>(bytes.size() - done), &read,
-                      nullptr)) {
-            return false;
-        }
-        if (read == 0) break;  // the file shrank meanwhile
-        done += read;
-    }
-    bytes.resize(done);
-    return true;
-}
-
-bool WriteWholeFile(HANDLE file, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        DWORD written = 0;
-        if (!WriteFile(file, text.data() + done, static_cast<DWORD>(text.size() - done), &written,
-                       nullptr) ||
-            written == 0) {
-            return false;
-        }
-        done += written;
-    }
-    return true;
-}
-
 bool ProductVersion(DWORD& mostSignificant, DWORD& leastSignificant) {
-    char path[MAX_PATH] = {};
-    if (GetModuleFileNameA(nullptr, path, MAX_PATH) == 0) return false;
+    const std::string path = kvwin::ModulePath(nullptr);
+    if (path.empty()) return false;
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
     if (size == 0) return false;
     std::vector<char> block(size);
-    if (!GetFileVersionInfoA(path, 0, size, block.data())) return false;
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return false;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) ||
@@ -293,7 +261,11 @@ void CLogDeskDialog::LayOut() {
 
 bool CLogDeskDialog::LoadSource(LogSource& source) {
     std::string bytes;
-    if (!FileExists(source.path) || !ReadWholeFile(source.path, bytes)) return false;
+    // Other modules of the suite may be writing the log while it is read.
+    if (!kvwin::FileExists(source.path) ||
+        !kvwin::ReadWholeFile(source.path, kLargestLog, &bytes, kvwin::kShareAll)) {
+        return false;
+    }
     source.list.AppendLog(bytes, source.kind->parse, app_.Rule());
     return true;
 }
@@ -357,7 +329,7 @@ void CLogDeskDialog::Export() {
     const std::string text = BuildExportText(texts, source.list.Rows(), source.kind->format);
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || !WriteWholeFile(file.get(), text)) {
+    if (!file || !kvwin::WriteAll(file.get(), text.data(), text.size())) {
         MessageBoxA(dialog_, app_.Text("Can't open this file!").c_str(), app_.ProgramName().c_str(),
                     MB_OK);
         return;
@@ -368,7 +340,7 @@ void CLogDeskDialog::Export() {
 
 void CLogDeskDialog::Help() {
     const LogPaths& paths = app_.Paths();
-    if (FileExists(paths.helpFile)) {
+    if (kvwin::FileExists(paths.helpFile)) {
         ShellExecuteA(dialog_, "open", paths.helpFile.c_str(), nullptr, nullptr, SW_SHOW);
         return;
     }

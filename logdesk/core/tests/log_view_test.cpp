@@ -165,9 +165,6 @@ TEST(Export, PathIsLowerCaseTxt) {
 }
 
 TEST(LogPaths, BuiltFromInstallPaths) {
-    EXPECT_EQ("C:\\Program Files\\Common Files\\Kavro Labs\\Base\\Roster.ini",
-              ProductFilePath("C:\\Program Files\\Common Files"));
-
     const LogPaths paths = BuildLogPaths(
         {"C:\\K\\Base", "C:\\K\\Bw", "C:\\K\\Ks", "C:\\K\\Add\\\\", "C:\\K\\Up"}, kGbk);
     EXPECT_EQ("C:\\K\\Base\\Event.txt", paths.eventLog);

@@ -1,5 +1,6 @@
 #include "host_file_system_win.h"
 
+#include "win32/files.h"
 #include "win32/handles.h"
 
 namespace {
@@ -41,8 +42,7 @@ bool Win32HostFileSystem::SystemDirectory(std::string* out) {
 }
 
 bool Win32HostFileSystem::IsFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return kvwin::FileExists(path);
 }
 
 std::unique_ptr<ByteSource> Win32HostFileSystem::OpenRead(const std::string& path) {
