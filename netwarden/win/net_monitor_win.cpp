@@ -8,7 +8,7 @@
 #include "driver_service_win.h"
 #include "rule_files.h"
 #include "rule_lists.h"
-#include "rule_store_win.h"
+#include "win32/files.h"
 
 namespace {
 
@@ -141,17 +141,21 @@ bool CNetMonitor::LoadRules() {
         Lock lock(&lock_);
         userRulePath_ = userPath;
     }
-    // The default file must be there even when the user has a file of their own.
+    // The default file must be there even when the user has a file of their own. Both
+    // files are read while others may only read them too: a file that another program
+    // is writing is not taken half-written.
     std::vector<uint8_t> defaults;
-    if (!ReadFileBytes(defaultPath, kMaxRuleFileBytes, &defaults)) return false;
+    if (!kvwin::ReadWholeFile(defaultPath, kMaxRuleFileBytes, &defaults, FILE_SHARE_READ))
+        return false;
     const std::string title = DefaultRuleTitle(defaults.data(), defaults.size());
     for (INetMonitorSink* sink : Sinks()) sink->OnRuleSetTitle(title.c_str());
 
     RuleList loaded;
-    if (FileExists(userPath)) {
-        // A user file that cannot be read loads nothing, and that is not a failure.
+    // The user has a file when anything by its name is there, a folder too; one that
+    // cannot be read loads nothing, and that is not a failure.
+    if (kvwin::PathExists(userPath)) {
         std::vector<uint8_t> user;
-        if (ReadFileBytes(userPath, kMaxRuleFileBytes, &user))
+        if (kvwin::ReadWholeFile(userPath, kMaxRuleFileBytes, &user, FILE_SHARE_READ))
             loaded = LoadUserRules(user.data(), user.size(), &nextRuleId_);
     } else {
         loaded = LoadDefaultRules(defaults.data(), defaults.size(), &nextRuleId_);
@@ -224,7 +228,7 @@ int CNetMonitor::SaveUserRules() {
             path = userRulePath_;
             bytes = EncodeUserRules(persistent_);
         }
-        return ReplaceFileBytes(path, bytes) ? 1 : 0;
+        return kvwin::ReplaceFileBytes(path, bytes) ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -233,7 +237,7 @@ int CNetMonitor::SaveUserRules() {
 int CNetMonitor::SaveRules(const char* path, const RuleList* list) {
     if (path == nullptr || list == nullptr) return 0;
     try {
-        return ReplaceFileBytes(path, EncodeUserRules(*list)) ? 1 : 0;
+        return kvwin::ReplaceFileBytes(path, EncodeUserRules(*list)) ? 1 : 0;
     } catch (...) {
         return 0;
     }
