@@ -47,7 +47,7 @@ void RemoveDriverService() {
     if (!manager) return;
     {
         UniqueService service = kvwin::OpenNamedService(manager.get(), kDriverServiceName,
-                                                         SERVICE_STOP | SERVICE_QUERY_STATUS);
+                                                        SERVICE_STOP | SERVICE_QUERY_STATUS);
         if (!service) return;
         kvwin::StopService(service.get(), kStopPendingLimitMs);
     }
