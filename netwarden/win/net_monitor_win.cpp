@@ -8,29 +8,15 @@
 #include "driver_service_win.h"
 #include "rule_files.h"
 #include "rule_lists.h"
-#include "rule_store_win.h"
+#include "win32/files.h"
+#include "win32/locks.h"
+#include "win32/paths.h"
 
 namespace {
 
 constexpr char kSection[] = "NetWarden";
 // How long the unload waits for each worker to park before it ends the worker anyway.
 constexpr DWORD kParkTimeoutMs = 10000;
-
-std::string LibraryPath() {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCSTR>(&LibraryPath), &module))
-        return "";
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(module, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return "";
-        if (length < path.size()) return path.substr(0, length);
-        if (path.size() >= 32768) return "";
-        path.resize(path.size() * 2);
-    }
-}
 
 }  // namespace
 
@@ -55,19 +41,25 @@ private:
     CNetMonitor* monitor_;
 };
 
-CNetMonitor::CNetMonitor() : configPath_(ConfigurationPathFor(LibraryPath())) {}
+CNetMonitor::CNetMonitor()
+    : configPath_(ConfigurationPathFor(kvwin::ModulePath(kvwin::ThisModule()))) {}
 
 CNetMonitor::~CNetMonitor() {
     // At process exit the workers are gone already and nothing may be waited for.
-    if (!ProcessIsExiting()) StopWorkers();
+    if (kvwin::ProcessIsExiting()) {
+        addressWorker_.Abandon();
+        trafficWorker_.Abandon();
+    } else {
+        StopWorkers();
+    }
     Control(kDisableCode, nullptr, 0, nullptr, 0);
     device_.reset();
 }
 
 void CNetMonitor::StopWorkers() {
     if (stopEvent_) SetEvent(stopEvent_.get());
-    addressWorker_.Stop(kParkTimeoutMs);
-    trafficWorker_.Stop(kParkTimeoutMs);
+    addressWorker_.End(kParkTimeoutMs);
+    trafficWorker_.End(kParkTimeoutMs);
 }
 
 bool CNetMonitor::Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
@@ -79,7 +71,7 @@ bool CNetMonitor::Control(DWORD code, const void* in, DWORD inSize, void* out, D
 }
 
 std::vector<INetMonitorSink*> CNetMonitor::Sinks() {
-    Lock lock(&lock_);
+    kvwin::SrwExclusive lock(&lock_);
     return std::vector<INetMonitorSink*>(sinks_.begin(), sinks_.end());
 }
 
@@ -108,7 +100,7 @@ bool CNetMonitor::InitializeOnce() {
     // A retry starts the driver afresh, with an empty rule table: the lists follow it.
     device_.reset();
     {
-        Lock lock(&lock_);
+        kvwin::SrwExclusive lock(&lock_);
         persistent_.clear();
         temporary_.clear();
     }
@@ -138,26 +130,30 @@ bool CNetMonitor::LoadRules() {
     const std::string userPath = std::string(directory) + "\\u_Rules.dat";
     const std::string defaultPath = std::string(directory) + "\\a_Rules.dat";
     {
-        Lock lock(&lock_);
+        kvwin::SrwExclusive lock(&lock_);
         userRulePath_ = userPath;
     }
-    // The default file must be there even when the user has a file of their own.
+    // The default file must be there even when the user has a file of their own. Both
+    // files are read while others may only read them too: a file that another program
+    // is writing is not taken half-written.
     std::vector<uint8_t> defaults;
-    if (!ReadFileBytes(defaultPath, kMaxRuleFileBytes, &defaults)) return false;
+    if (!kvwin::ReadWholeFile(defaultPath, kMaxRuleFileBytes, &defaults, FILE_SHARE_READ))
+        return false;
     const std::string title = DefaultRuleTitle(defaults.data(), defaults.size());
     for (INetMonitorSink* sink : Sinks()) sink->OnRuleSetTitle(title.c_str());
 
     RuleList loaded;
-    if (FileExists(userPath)) {
-        // A user file that cannot be read loads nothing, and that is not a failure.
+    // The user has a file when anything by its name is there, a folder too; one that
+    // cannot be read loads nothing, and that is not a failure.
+    if (kvwin::PathExists(userPath)) {
         std::vector<uint8_t> user;
-        if (ReadFileBytes(userPath, kMaxRuleFileBytes, &user))
+        if (kvwin::ReadWholeFile(userPath, kMaxRuleFileBytes, &user, FILE_SHARE_READ))
             loaded = LoadUserRules(user.data(), user.size(), &nextRuleId_);
     } else {
         loaded = LoadDefaultRules(defaults.data(), defaults.size(), &nextRuleId_);
     }
     if (loaded.empty()) return true;
-    Lock lock(&lock_);
+    kvwin::SrwExclusive lock(&lock_);
     DriverPort port(this);
     // Refused batches stay out of the list without failing the load; a wrong answer fails it.
     return !::AddRules(persistent_, loaded.data(), loaded.size(), port).wrongAnswer;
@@ -186,7 +182,7 @@ bool CNetMonitor::SetPolicy(int32_t policy) {
 void CNetMonitor::AddSink(INetMonitorSink* sink) {
     if (sink == nullptr) return;
     try {
-        Lock lock(&lock_);
+        kvwin::SrwExclusive lock(&lock_);
         sinks_.push_back(sink);
     } catch (...) {
     }
@@ -194,7 +190,7 @@ void CNetMonitor::AddSink(INetMonitorSink* sink) {
 
 int CNetMonitor::AddRules(const FirewallRule* rules, uint32_t count, unsigned char temporary) {
     try {
-        Lock lock(&lock_);
+        kvwin::SrwExclusive lock(&lock_);
         DriverPort port(this);
         return ::AddRules(List(temporary), rules, count, port).done ? 1 : 0;
     } catch (...) {
@@ -203,14 +199,14 @@ int CNetMonitor::AddRules(const FirewallRule* rules, uint32_t count, unsigned ch
 }
 
 int CNetMonitor::DeleteRule(int32_t ruleId, unsigned char temporary) {
-    Lock lock(&lock_);
+    kvwin::SrwExclusive lock(&lock_);
     DriverPort port(this);
     return ::DeleteRule(List(temporary), ruleId, port) ? 1 : 0;
 }
 
 bool CNetMonitor::UpdateRule(const FirewallRule* rule, unsigned char temporary) {
     if (rule == nullptr) return false;
-    Lock lock(&lock_);
+    kvwin::SrwExclusive lock(&lock_);
     DriverPort port(this);
     return ::UpdateRule(List(temporary), *rule, port);
 }
@@ -220,11 +216,11 @@ int CNetMonitor::SaveUserRules() {
         std::string path;
         std::vector<uint8_t> bytes;
         {
-            Lock lock(&lock_);
+            kvwin::SrwExclusive lock(&lock_);
             path = userRulePath_;
             bytes = EncodeUserRules(persistent_);
         }
-        return ReplaceFileBytes(path, bytes) ? 1 : 0;
+        return kvwin::ReplaceFileBytes(path, bytes) ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -233,7 +229,7 @@ int CNetMonitor::SaveUserRules() {
 int CNetMonitor::SaveRules(const char* path, const RuleList* list) {
     if (path == nullptr || list == nullptr) return 0;
     try {
-        return ReplaceFileBytes(path, EncodeUserRules(*list)) ? 1 : 0;
+        return kvwin::ReplaceFileBytes(path, EncodeUserRules(*list)) ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -244,7 +240,7 @@ void CNetMonitor::EnumRules(unsigned char temporary) {
         RuleList rules;
         std::vector<INetMonitorSink*> sinks;
         {
-            Lock lock(&lock_);
+            kvwin::SrwExclusive lock(&lock_);
             rules = List(temporary);
             sinks.assign(sinks_.begin(), sinks_.end());
         }

@@ -1,37 +1,34 @@
 #include "driver_service_win.h"
 
+#include "win32/files.h"
 #include "win32/services.h"
 
 namespace {
 
 constexpr int kInstallAttempts = 4;
 constexpr DWORD kAttemptPauseMs = 100;
-constexpr DWORD kStopPollMs = 50;
 // A driver that never leaves stop-pending must not hold the host forever.
 constexpr DWORD kStopPendingLimitMs = 10000;
-
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 bool StartOrRunning(SC_HANDLE service) {
     return StartServiceA(service, 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
 }
 
+// `manager` may connect and create services.
 bool TryInstallAndStart(SC_HANDLE manager, const std::string& image) {
-    if (!FileExists(image)) return false;
+    if (!kvwin::PathExists(image)) return false;
     // The filter driver sits on the system's IP filter; a failed start of it is not ours
     // to judge, but it has to be there.
-    UniqueService ipFilter(OpenServiceA(manager, kIpFilterServiceName, SERVICE_ALL_ACCESS));
+    UniqueService ipFilter = kvwin::OpenNamedService(manager, kIpFilterServiceName, SERVICE_START);
     if (!ipFilter) return false;
     StartServiceA(ipFilter.get(), 0, nullptr);
 
-    UniqueService created =
-        kvwin::CreateKernelDriverService(manager, kDriverServiceName, kDriverServiceName, image.c_str(),
-                                         SERVICE_ALL_ACCESS);
-    if (!created && GetLastError() != ERROR_SERVICE_EXISTS) return false;
-    created.reset();
-    UniqueService service(OpenServiceA(manager, kDriverServiceName, SERVICE_ALL_ACCESS));
+    UniqueService service = kvwin::CreateKernelDriverService(
+        manager, kDriverServiceName, kDriverServiceName, image.c_str(), SERVICE_START);
+    if (!service) {
+        if (GetLastError() != ERROR_SERVICE_EXISTS) return false;
+        service = kvwin::OpenNamedService(manager, kDriverServiceName, SERVICE_START);
+    }
     return service && StartOrRunning(service.get());
 }
 
@@ -46,31 +43,23 @@ std::string DriverImagePath() {
 }
 
 void RemoveDriverService() {
-    UniqueService manager = kvwin::OpenServiceManager(SC_MANAGER_ALL_ACCESS);
+    UniqueService manager = kvwin::OpenServiceManager(SC_MANAGER_CONNECT);
     if (!manager) return;
     {
-        UniqueService service(OpenServiceA(manager.get(), kDriverServiceName, SERVICE_ALL_ACCESS));
+        UniqueService service = kvwin::OpenNamedService(manager.get(), kDriverServiceName,
+                                                        SERVICE_STOP | SERVICE_QUERY_STATUS);
         if (!service) return;
-        SERVICE_STATUS status = {};
-        if (QueryServiceStatus(service.get(), &status) &&
-            (status.dwControlsAccepted & SERVICE_ACCEPT_STOP) != 0 &&
-            ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-            const DWORD started = GetTickCount();
-            while (status.dwCurrentState == SERVICE_STOP_PENDING &&
-                   GetTickCount() - started < kStopPendingLimitMs) {
-                Sleep(kStopPollMs);
-                if (!QueryServiceStatus(service.get(), &status)) break;
-            }
-        }
+        kvwin::StopService(service.get(), kStopPendingLimitMs);
     }
-    UniqueService again(OpenServiceA(manager.get(), kDriverServiceName, SERVICE_ALL_ACCESS));
+    UniqueService again = kvwin::OpenNamedService(manager.get(), kDriverServiceName, DELETE);
     if (again) DeleteService(again.get());
 }
 
 bool InstallAndStartDriverService() {
     const std::string image = DriverImagePath();
     for (int attempt = 0; attempt < kInstallAttempts; ++attempt) {
-        UniqueService manager = kvwin::OpenServiceManager(SC_MANAGER_ALL_ACCESS);
+        UniqueService manager =
+            kvwin::OpenServiceManager(SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE);
         if (manager && TryInstallAndStart(manager.get(), image)) return true;
         Sleep(kAttemptPauseMs);
     }

@@ -8,12 +8,8 @@
 #include <vector>
 
 #include "net_monitor.h"
-#include "parked_thread_win.h"
 #include "win32/handles.h"
-
-// Set by the library's entry point: the library is unloading because the process ends
-// (the other threads are gone already).
-bool ProcessIsExiting();
+#include "win32/threads.h"
 
 class CNetMonitor final : public INetMonitor {
 public:
@@ -43,16 +39,6 @@ public:
     int SaveRules(const char* path, const RuleList* list) override;
 
 private:
-    class Lock {
-    public:
-        explicit Lock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
-        ~Lock() { ReleaseSRWLockExclusive(lock_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        SRWLOCK* lock_;
-    };
     class DriverPort;
 
     bool Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
@@ -73,8 +59,8 @@ private:
     std::string configPath_;
     UniqueFile device_;
     UniqueHandle stopEvent_;
-    ParkedThread addressWorker_;
-    ParkedThread trafficWorker_;
+    kvwin::ParkedThread addressWorker_;
+    kvwin::ParkedThread trafficWorker_;
     bool initialized_ = false;
     int32_t nextRuleId_ = 1;
     // Read by the traffic thread on every round; written by SetPolicy.

@@ -1,30 +1,5 @@
 #include "netwarden_host_win.h"
 
-std::string UnixPath(const std::string& windowsPath) {
-    std::string unix = windowsPath.substr(2);  // drop "Z:"
-    for (char& c : unix)
-        if (c == '\\') c = '/';
-    return unix;
-}
-
-bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&),
-             const std::string& path) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    if (process.hProcess != nullptr) CloseHandle(process.hProcess);
-    if (process.hThread != nullptr) CloseHandle(process.hThread);
-    for (int i = 0; i < 1000; ++i) {
-        if (done(path)) return true;
-        Sleep(10);
-    }
-    return false;
-}
-
 RecordingSink::RecordingSink() : trafficArrived_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
     static const void* const table[] = {
         reinterpret_cast<const void*>(&RecordingSink::OnRuleSetTitle),

@@ -65,5 +65,9 @@ enum class ListDecode {
 ListDecode DecodeList(ByteSource& source, uint64_t fileSize,
                       const std::vector<std::string>& acceptedIds, EntrySet* entries);
 
+// The same over a whole list file of `size` bytes held in memory.
+ListDecode DecodeList(const unsigned char* bytes, size_t size,
+                      const std::vector<std::string>& acceptedIds, EntrySet* entries);
+
 // Writes the header with `machineId` and every entry in set order.
 bool EncodeList(ByteSink& sink, const char (&machineId)[kListIdFieldSize], const EntrySet& entries);

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "kavrofw_client.h"
 #include "kernel_services_win.h"
@@ -15,6 +18,7 @@
 #include "rule_files.h"
 #include "scratch_dir_win.h"
 #include "whole_file_win.h"
+#include "win32/handles.h"
 
 namespace nwtest {
 
@@ -87,15 +91,23 @@ inline int TrafficPolls(const KavroFwState& state) {
 
 class NetWardenDllTest : public ::testing::Test {
 protected:
+    NetWardenDllTest() : NetWardenDllTest("Z:\\tmp\\netwarden") {}
+    // The scratch folder is made in `scratchParent`.
+    explicit NetWardenDllTest(const std::string& scratchParent) : scratch_("nw", scratchParent) {}
+
     void SetUp() override {
         ASSERT_FALSE(scratch_.path().empty());
-        ASSERT_TRUE(
-            CopyFileA(kvtest::BesideProgram("NetWarden.dll").c_str(), Library().c_str(), FALSE))
-            << GetLastError();
+        ASSERT_TRUE(PlaceLibrary()) << GetLastError();
         ASSERT_TRUE(CreateDirectoryA(CfgData().c_str(), nullptr));
         WriteConfig(1);
         ASSERT_TRUE(
             WriteWholeFile(DefaultRules(), DefaultFile("Test rules", {Rule(50), Rule(51)}, 2)));
+    }
+
+    // A copy of the built library in the scratch folder, beside its own configuration.
+    virtual bool PlaceLibrary() {
+        return CopyFileA(kvtest::BesideProgram("NetWarden.dll").c_str(), Library().c_str(),
+                         FALSE) != FALSE;
     }
 
     std::string Library() const { return scratch_ / "NetWarden.dll"; }
@@ -107,6 +119,18 @@ protected:
         WritePrivateProfileStringA("NetWarden", "Policy", std::to_string(policy).c_str(),
                                    Config().c_str());
         WritePrivateProfileStringA("NetWarden", "CfgData", CfgData().c_str(), Config().c_str());
+    }
+    // What CfgData holds, sorted: the rule files and whatever a save left beside them.
+    std::vector<std::string> CfgDataNames() const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        UniqueFind find(FindFirstFileA((CfgData() + "\\*").c_str(), &found));
+        for (bool more = static_cast<bool>(find); more; more = FindNextFileA(find.get(), &found)) {
+            const std::string name = found.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     }
     int ConfiguredPolicy() {
         return GetPrivateProfileIntA("NetWarden", "Policy", -1, Config().c_str());
@@ -121,8 +145,7 @@ protected:
         return host;
     }
 
-    // Below Z:\tmp, where /bin/ln finds it too.
-    kvtest::ScratchDir scratch_{"nw", "Z:\\tmp\\netwarden"};
+    kvtest::ScratchDir scratch_;
 };
 
 }  // namespace nwtest

@@ -7,7 +7,8 @@
 #include "list_format.h"
 
 // Replaces `entries` with the list at `path`. A path naming no file, or a directory, is an
-// empty list. False, with `entries` unchanged, when the file cannot be opened or read.
+// empty list. False, with `entries` unchanged, when the file cannot be opened or read, or
+// holds more than 256 MiB.
 bool LoadListFile(const std::string& path, const std::vector<std::string>& acceptedIds,
                   EntrySet* entries);
 

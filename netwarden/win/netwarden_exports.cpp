@@ -4,21 +4,12 @@
 
 #include "factory.h"
 #include "net_monitor_win.h"
+#include "win32/threads.h"
 
-namespace {
-
-bool g_processExiting = false;
-
-}  // namespace
-
-bool ProcessIsExiting() {
-    return g_processExiting;
-}
-
-// Runs before the static object's destructor on DLL_PROCESS_DETACH; a non-null reserved
-// argument means the process is ending.
+// Runs before the static object's destructor on DLL_PROCESS_DETACH, which then knows
+// whether the process is ending.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_DETACH) g_processExiting = reserved != nullptr;
+    if (reason == DLL_PROCESS_DETACH) kvwin::RecordProcessDetach(reserved);
     return TRUE;
 }
 

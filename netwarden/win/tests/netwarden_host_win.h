@@ -14,13 +14,6 @@
 
 class IKavroComponentManager;
 
-// The Unix path of a path on drive Z: (such as a scratch folder below Z:\tmp).
-std::string UnixPath(const std::string& windowsPath);
-// Runs a Unix program (Wine starts ELF files directly) and waits, bounded, until
-// `done()` holds; Wine gives no waitable handle for such a process.
-bool RunUnix(const std::string& commandLine, bool (*done)(const std::string&),
-             const std::string& path);
-
 // Records what the library hands to its sinks.
 class RecordingSink {
 public:

@@ -20,6 +20,23 @@ bool CopyTerminated(const unsigned char* field, size_t size, char* out) {
     return true;
 }
 
+// The bytes of a file read whole, handed out in order.
+class BytesSource final : public ByteSource {
+public:
+    BytesSource(const unsigned char* bytes, size_t size) : bytes_(bytes), size_(size) {}
+    bool Read(void* out, size_t size) override {
+        if (size > size_ - offset_) return false;
+        std::memcpy(out, bytes_ + offset_, size);
+        offset_ += size;
+        return true;
+    }
+
+private:
+    const unsigned char* bytes_;
+    size_t size_;
+    size_t offset_ = 0;
+};
+
 }  // namespace
 
 bool DecodeListHeader(const unsigned char* bytes, size_t size, ListHeader* header) {
@@ -88,6 +105,12 @@ ListDecode DecodeList(ByteSource& source, uint64_t fileSize,
         remaining -= records;
     }
     return ListDecode::kEntries;
+}
+
+ListDecode DecodeList(const unsigned char* bytes, size_t size,
+                      const std::vector<std::string>& acceptedIds, EntrySet* entries) {
+    BytesSource source(bytes, size);
+    return DecodeList(source, size, acceptedIds, entries);
 }
 
 bool EncodeList(ByteSink& sink, const char (&machineId)[kListIdFieldSize],
