@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "module_paths_win.h"
 #include "resource.h"
 #include "upload_request.h"
+#include "win32/paths.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ constexpr DWORD kTerminateWaitMs = 2000;
 
 HICON SmallIcon() {
     static HICON icon = static_cast<HICON>(
-        LoadImageA(CourierModule(), MAKEINTRESOURCEA(IDI_COURIER), IMAGE_ICON,
+        LoadImageA(kvwin::ThisModule(), MAKEINTRESOURCEA(IDI_COURIER), IMAGE_ICON,
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     return icon;
 }
@@ -49,7 +49,7 @@ bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::v
     InitCommonControlsEx(&controls);
 
     auto* self = new CUploadDlg(state, files, bits, show);
-    HWND hwnd = self->Create(CourierModule(), IDD_UPLOAD, state.hostWindow);
+    HWND hwnd = self->Create(kvwin::ThisModule(), IDD_UPLOAD, state.hostWindow);
     if (hwnd == nullptr) {
         delete self;
         return false;
@@ -89,7 +89,7 @@ BOOL CUploadDlg::OnInitDialog() {
 }
 
 void CUploadDlg::ReadConfiguration() {
-    const std::string file = CourierDirectory() + kConfigFile;
+    const std::string file = kvwin::ModuleFolder(kvwin::ThisModule()) + kConfigFile;
     uploadUrl_ = ProfileText("site", kDefaultSite, file);
     checkUrl_ = ProfileText("check", kDefaultCheck, file);
     const char* keys[] = {"probe1", "probe2", "probe3"};

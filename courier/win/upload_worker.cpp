@@ -4,15 +4,14 @@
 
 #include <wininet.h>
 
-#include <new>
-
 #include "md5.h"
 #include "md5_check_request.h"
-#include "module_paths_win.h"
 #include "resource.h"
 #include "run_rules.h"
 #include "upload_dlg.h"
 #include "upload_request.h"
+#include "win32/files.h"
+#include "win32/paths.h"
 
 using namespace courier;
 
@@ -76,32 +75,8 @@ bool Reachable(const std::string& url) {
     return static_cast<bool>(opened);
 }
 
-// The whole content of the file at `path`. False when it cannot be opened or read whole
-// into memory: files of 4 GiB or more, or more than this process can hold.
-bool ReadWholeFile(const std::string& path, std::string& content) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.get(), &size) || size.HighPart != 0) return false;
-    try {
-        content.resize(size.LowPart);
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-    DWORD done = 0;
-    while (done < size.LowPart) {
-        DWORD read = 0;
-        if (!ReadFile(file.get(), &content[done], size.LowPart - done, &read, nullptr) ||
-            read == 0) {
-            return false;
-        }
-        done += read;
-    }
-    return true;
-}
+// Samples of 4 GiB or more are not read: a post counts its bytes in 32 bits.
+constexpr uint64_t kLargestSample = 0xFFFFFFFFu;
 
 std::string DigestText(const std::string& content) {
     unsigned char digest[16];
@@ -175,7 +150,7 @@ int CUploadDlg::RunUploads() {
         std::string digest;
         {
             std::string content;
-            if (!ReadWholeFile(path, content)) continue;
+            if (!kvwin::ReadWholeFile(path, kLargestSample, &content)) continue;
             digest = DigestText(content);
         }
 
@@ -195,7 +170,7 @@ int CUploadDlg::RunUploads() {
         upload->AddParam("Language", "Chs", 0);
         upload->AddParam("UploadFile", path.c_str(), 1);
         Send(kBytePos, 0);
-        SendText(kFileLine, language_.Text("now update :") + FileNameOf(path));
+        SendText(kFileLine, language_.Text("now update :") + kvwin::FileNameOf(path));
 
         const int result = upload->Upload(uploadUrl_.c_str(), &UploadProgressCallback, this);
         if (result == kRequestDone) {
