@@ -1,14 +1,11 @@
-// The worker of an upload run: the net check, then per file the digest, the check
-// request and, when the server asks for it, the upload.
-#include <windows.h>
+// The worker's side on Windows: the net check over WinINet, the samples read through the
+// Win32 layer, the check request and the run's one upload request.
+#include "upload_worker.h"
 
 #include <wininet.h>
 
-#include "md5.h"
 #include "md5_check_request.h"
-#include "resource.h"
 #include "run_rules.h"
-#include "upload_dlg.h"
 #include "upload_request.h"
 #include "win32/files.h"
 #include "win32/paths.h"
@@ -63,7 +60,7 @@ bool HttpAnswers200(HINTERNET internet, const std::string& url) {
 
 // Whether `url` can be reached, through a new internet handle with the machine's proxy
 // settings. Only "http://" (status 200) and "ftp://" (it opens) URLs can be.
-bool Reachable(const std::string& url) {
+bool UrlReachable(const std::string& url) {
     const bool http = StartsWithNoCase(url, "http://");
     if (!http && !StartsWithNoCase(url, "ftp://")) return false;
     UniqueInternet internet(
@@ -78,146 +75,65 @@ bool Reachable(const std::string& url) {
 // Samples of 4 GiB or more are not read: a post counts its bytes in 32 bits.
 constexpr uint64_t kLargestSample = 0xFFFFFFFFu;
 
-std::string DigestText(const std::string& content) {
-    unsigned char digest[16];
-    CMD5Class().Digest(content.data(), digest, static_cast<uint32_t>(content.size()));
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char byte : digest) {
-        text += kHex[byte >> 4];
-        text += kHex[byte & 15];
-    }
-    return text;
-}
-
 }  // namespace
 
-DWORD WINAPI CUploadDlg::UploadThreadProc(void* dialog) {
-    auto* self = static_cast<CUploadDlg*>(dialog);
-    try {
-        return static_cast<DWORD>(self->Work());
-    } catch (...) {
-        // Out of memory somewhere: the run ends as if it failed; a hidden dialog closes.
-        if (self->show_ == 0) PostMessageA(self->hwnd(), WM_COMMAND, IDOK, 0);
-        return 0;
-    }
+CourierRequests::CourierRequests() = default;
+
+CourierRequests::~CourierRequests() = default;
+
+bool CourierRequests::Reachable(const std::string& url) {
+    return UrlReachable(url);
 }
 
-int CUploadDlg::Work() {
-    SendText(kStatusText, language_.Text("net checking"));
-    if (!UrlProbe()) {
-        SendText(kStatusText, language_.Text("can't connect to server"));
-        // A hidden dialog offers no Cancel to the user: its run ends here. A shown one
-        // waits for the user.
-        if (show_ == 0) PostMessageA(hwnd(), WM_COMMAND, IDOK, 0);
-        return -1;
-    }
-    const int run = RunUploads();
-    if (show_ == 0 || run == 1) PostMessageA(hwnd(), WM_COMMAND, IDOK, 0);
-    return run;
+bool CourierRequests::ReadSample(const std::string& path, std::string* content) {
+    return static_cast<bool>(kvwin::ReadWholeFile(path, kLargestSample, content));
 }
 
-bool CUploadDlg::UrlProbe() const {
-    for (const std::string& probe : probes_) {
-        if (Reachable(probe)) return true;
-    }
-    return Reachable(uploadUrl_);
+std::string CourierRequests::SampleName(const std::string& path) {
+    return kvwin::FileNameOf(path);
 }
 
-int CUploadDlg::RunUploads() {
-    int run = 1;
-    UploadRequest* upload = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(uploadLock_);
-        if (!upload_) upload_ = std::make_unique<UploadRequest>();
-        upload = upload_.get();
-    }
-    const uint32_t count = static_cast<uint32_t>(files_->size());
-    Send(kFileRange, static_cast<LPARAM>(count));
+int CourierRequests::Check(const std::string& url, const std::vector<FormParam>& params,
+                           std::string* answer) {
+    Md5CheckRequest check;
+    for (const FormParam& param : params) check.AddParam(param.name.c_str(), param.value.c_str());
+    const int result = check.Send(url.c_str());
+    if (result == kRequestDone) *answer = check.GetText();
+    return result;
+}
 
-    bool endedEarly = false;
-    for (uint32_t i = 0; i < count; ++i) {
-        // A closed or cancelled dialog sends no further requests.
-        if (Stopping()) {
-            endedEarly = true;
-            run = 0;
-            break;
-        }
-        SendText(kStatusText, CountText(i + 1, count));
-        Send(kFilePos, static_cast<LPARAM>(i + 1));
+void CourierRequests::BeginUploads() {
+    kvwin::Locked hold(lock_);
+    if (!upload_) upload_ = std::make_unique<UploadRequest>();
+}
 
-        const std::string& path = (*files_)[i];
-        std::string digest;
-        {
-            std::string content;
-            if (!kvwin::ReadWholeFile(path, kLargestSample, &content)) continue;
-            digest = DigestText(content);
-        }
-
-        Md5CheckRequest check;
-        check.AddParam("OptionVxMd5", digest.c_str());
-        check.AddParam("Language", "Chs");
-        if (check.Send(checkUrl_.c_str()) != kRequestDone) {
-            SetBit(i, false);
-            break;
-        }
-        const CheckVerdict verdict = JudgeCheckAnswer(check.GetText());
-        if (verdict == CheckVerdict::kKnown) SetBit(i, true);
-        if (verdict != CheckVerdict::kWanted) continue;
-
-        upload->AddParam("OptionVxMd5", digest.c_str(), 0);
-        upload->AddParam("UserID", std::to_string(state_.userId).c_str(), 0);
-        upload->AddParam("Language", "Chs", 0);
-        upload->AddParam("UploadFile", path.c_str(), 1);
-        Send(kBytePos, 0);
-        SendText(kFileLine, language_.Text("now update :") + kvwin::FileNameOf(path));
-
-        const int result = upload->Upload(uploadUrl_.c_str(), &UploadProgressCallback, this);
-        if (result == kRequestDone) {
-            SetBit(i, true);
-        } else if (result == kRequestNotSent) {
-            SendText(kStatusText, language_.Text("can't connect to server"));
-            run = 0;
-        } else if (result == kRequestCancelled) {
-            endedEarly = true;
-            run = 0;
-            break;
-        }
-        // Any other failure leaves the file's result as it is.
-    }
-
-    if (!endedEarly && !cancelled_) {
-        EnableWindow(GetDlgItem(hwnd(), IDOK), TRUE);
-        EnableWindow(GetDlgItem(hwnd(), IDC_CANCEL_RUN), FALSE);
-        uint32_t done = 0;
-        for (bool bit : *bits_) done += bit ? 1 : 0;
-        SendText(kStatusText, SummaryText(language_.Text("upload end:"), done,
-                                          language_.Text("files sucessfully!")));
-    }
-
+void CourierRequests::EndUploads() {
+    // Dropped once the lock is let go: a Cancel never waits for the request's teardown.
     std::unique_ptr<UploadRequest> finished;
-    {
-        std::lock_guard<std::mutex> lock(uploadLock_);
-        finished = std::move(upload_);
+    kvwin::Locked hold(lock_);
+    finished = std::move(upload_);
+}
+
+int CourierRequests::Upload(const std::string& url, const std::vector<FormParam>& params,
+                            UploadProgress& progress) {
+    // Only this thread makes and drops the request: no lock is needed to use it. There is
+    // none outside BeginUploads and EndUploads.
+    UploadRequest* upload = upload_.get();
+    if (upload == nullptr) return kRequestFailed;
+    for (const FormParam& param : params) {
+        upload->AddParam(param.name.c_str(), param.value.c_str(), param.isFile ? 1 : 0);
     }
-    return run;
+    return upload->Upload(url.c_str(), &CourierRequests::OnProgress, &progress);
 }
 
-int CUploadDlg::UploadProgressCallback(uint32_t posted, uint32_t total, void* dialog) {
-    const auto* self = static_cast<const CUploadDlg*>(dialog);
-    self->Send(kBytePos, static_cast<LPARAM>(ProgressPercent(posted, total)));
-    self->SendText(kFileLine, CountText(posted, total));
+bool CourierRequests::Cancel() {
+    kvwin::Locked hold(lock_);
+    if (!upload_) return false;
+    upload_->Cancel();
+    return true;
+}
+
+int CourierRequests::OnProgress(uint32_t posted, uint32_t total, void* progress) {
+    static_cast<UploadProgress*>(progress)->Posted(posted, total);
     return 1;
-}
-
-void CUploadDlg::SetBit(size_t index, bool value) {
-    if (index < bits_->size()) (*bits_)[index] = value;
-}
-
-void CUploadDlg::Send(StatusUpdate what, LPARAM value) const {
-    SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, value);
-}
-
-void CUploadDlg::SendText(StatusUpdate what, const std::string& text) const {
-    SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, reinterpret_cast<LPARAM>(&text));
 }
