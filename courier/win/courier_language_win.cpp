@@ -1,20 +1,30 @@
 #include "courier_language_win.h"
 
 #include "component.h"
-#include "module_paths_win.h"
+#include "win32/paths.h"
 
 namespace {
 
-
 constexpr const char kLibraryName[] = "Polyglot.dll";
 constexpr const char kLanguageFile[] = "Courier.lng";
+constexpr const char kModulesSection[] = "Addins";
+constexpr const char kDefaultModulesFolder[] = "C:\\Program Files\\Kavro Labs\\Addins";
+
+// The suite's modules folder as the roster names it, without a trailing backslash. Empty
+// when it is not known: the common program files folder cannot be had, or the value is
+// empty.
+std::string ModulesFolder() {
+    const std::string roster = kvwin::RosterPath();
+    if (roster.empty()) return "";
+    return kvwin::InstallPath(roster, kModulesSection, kDefaultModulesFolder);
+}
 
 }  // namespace
 
 bool CourierLanguage::Load(HWND owner) {
-    const std::string modules = ModulesDirectory();
+    const std::string modules = ModulesFolder();
     for (const std::string& folder :
-         {CourierDirectory(), modules.empty() ? modules : modules + "\\"}) {
+         {kvwin::ModuleFolder(kvwin::ThisModule()), modules.empty() ? modules : modules + "\\"}) {
         // A folder that is not known is no candidate: the bare name would be looked for
         // along the search path, "\Polyglot.dll" at the root of the current drive.
         if (folder.empty()) continue;

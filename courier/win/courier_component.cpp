@@ -6,7 +6,6 @@
 #include "component.h"
 #include "dlg_upload.h"
 #include "factory.h"
-#include "module_paths_win.h"
 #include "upload_dlg.h"
 
 namespace {
@@ -80,10 +79,8 @@ extern "C" int __cdecl GetKavroComponentPtr(IComponent** out, IKavroComponentMan
     return ServeComponent<CCourier>(out, registry);
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        SetCourierModule(module);
-    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         // Unloaded by the host with a run still going. At process exit (reserved set)
         // the other threads are gone already and nothing is done.
         if (CUploadDlg* dialog = g_run.dialog.load()) dialog->AbandonAtUnload();

@@ -5,15 +5,9 @@
 #include <string>
 
 #include "http_client_win.h"
+#include "request_result.h"
 
 namespace courier {
-
-enum RequestResult : int {
-    kRequestDone = 0,       // the server answered 200 and its body was read
-    kRequestNotSent = 1,    // the request could not be sent (server unreachable)
-    kRequestFailed = 2,     // any other failure, a status other than 200 included
-    kRequestCancelled = 3,  // the upload was cancelled
-};
 
 // A post goes out 1024 bytes per step with a 5 ms pause between steps, so that a run
 // never floods a slow uplink and cancelling takes effect at once.

@@ -2,9 +2,10 @@
 
 #include <commctrl.h>
 
-#include "module_paths_win.h"
+#include <exception>
+
 #include "resource.h"
-#include "upload_request.h"
+#include "win32/paths.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ constexpr DWORD kTerminateWaitMs = 2000;
 
 HICON SmallIcon() {
     static HICON icon = static_cast<HICON>(
-        LoadImageA(CourierModule(), MAKEINTRESOURCEA(IDI_COURIER), IMAGE_ICON,
+        LoadImageA(kvwin::ThisModule(), MAKEINTRESOURCEA(IDI_COURIER), IMAGE_ICON,
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     return icon;
 }
@@ -37,9 +38,10 @@ std::string ProfileText(const char* key, const char* fallback, const std::string
 
 }  // namespace
 
-CUploadDlg::CUploadDlg(RunState& state, std::vector<std::string>* files, std::vector<bool>* bits,
-                       int show)
-    : state_(state), files_(files), bits_(bits), show_(show) {}
+CUploadDlg::CUploadDlg(RunState& state, int show) : state_(state) {
+    settings_.userId = state.userId;
+    settings_.shown = show != 0;
+}
 
 CUploadDlg::~CUploadDlg() = default;
 
@@ -48,8 +50,8 @@ bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::v
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
 
-    auto* self = new CUploadDlg(state, files, bits, show);
-    HWND hwnd = self->Create(CourierModule(), IDD_UPLOAD, state.hostWindow);
+    auto* self = new CUploadDlg(state, show);
+    HWND hwnd = self->Create(kvwin::ThisModule(), IDD_UPLOAD, state.hostWindow);
     if (hwnd == nullptr) {
         delete self;
         return false;
@@ -57,6 +59,15 @@ bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::v
     // From here the window owns the dialog: it deletes itself when the window is gone.
     ShowWindow(hwnd, show != 0 ? SW_SHOW : SW_HIDE);
 
+    // The run over the host's list and bits, with the settings read as the window was made.
+    try {
+        courier::RunView& view = *self;
+        self->run_ = std::make_unique<courier::CUploadRun>(view, self->requests_, self->settings_,
+                                                           *files, *bits);
+    } catch (const std::exception&) {
+        DestroyWindow(hwnd);
+        return false;
+    }
     DWORD threadId = 0;
     self->worker_.reset(CreateThread(nullptr, 0, &UploadThreadProc, self, 0, &threadId));
     if (!self->worker_) {
@@ -89,13 +100,14 @@ BOOL CUploadDlg::OnInitDialog() {
 }
 
 void CUploadDlg::ReadConfiguration() {
-    const std::string file = CourierDirectory() + kConfigFile;
-    uploadUrl_ = ProfileText("site", kDefaultSite, file);
-    checkUrl_ = ProfileText("check", kDefaultCheck, file);
+    const std::string file = kvwin::ModuleFolder(kvwin::ThisModule()) + kConfigFile;
+    settings_.uploadUrl = ProfileText("site", kDefaultSite, file);
+    settings_.checkUrl = ProfileText("check", kDefaultCheck, file);
     const char* keys[] = {"probe1", "probe2", "probe3"};
     for (int i = 0; i < 3; ++i) {
+        // An empty probe is skipped.
         std::string probe = ProfileText(keys[i], kDefaultProbes[i], file);
-        if (!probe.empty()) probes_.push_back(std::move(probe));
+        if (!probe.empty()) settings_.probes.push_back(std::move(probe));
     }
 }
 
@@ -152,15 +164,7 @@ void CUploadDlg::OnStatus(WPARAM what, LPARAM value) {
 void CUploadDlg::OnCancelButton() {
     cancelled_ = true;
     const HWND window = hwnd();
-    bool uploading = false;
-    {
-        std::lock_guard<std::mutex> lock(uploadLock_);
-        if (upload_) {
-            upload_->Cancel();
-            uploading = true;
-        }
-    }
-    if (uploading) {
+    if (requests_.Cancel()) {
         // Let the upload stop and its last updates through before the dialog goes. A
         // message handled here may close the dialog already: nothing below touches it.
         Sleep(kCancelPauseMs);
@@ -211,6 +215,27 @@ void CUploadDlg::StopWorker() {
         WaitForSingleObject(worker, kTerminateWaitMs);
     }
     worker_.reset();
+}
+
+DWORD WINAPI CUploadDlg::UploadThreadProc(void* dialog) {
+    return static_cast<DWORD>(static_cast<CUploadDlg*>(dialog)->run_->Run());
+}
+
+void CUploadDlg::OfferOk() {
+    EnableWindow(GetDlgItem(hwnd(), IDOK), TRUE);
+    EnableWindow(GetDlgItem(hwnd(), IDC_CANCEL_RUN), FALSE);
+}
+
+void CUploadDlg::Close() {
+    PostMessageA(hwnd(), WM_COMMAND, IDOK, 0);
+}
+
+void CUploadDlg::Send(StatusUpdate what, LPARAM value) const {
+    SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, value);
+}
+
+void CUploadDlg::SendText(StatusUpdate what, const std::string& text) const {
+    SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, reinterpret_cast<LPARAM>(&text));
 }
 
 void CUploadDlg::WriteResultsAndNotify() {

@@ -1,24 +1,24 @@
 #pragma once
 // The progress dialog of an upload run and its worker thread. The dialog lives on the
-// thread that started the run (which must pump messages); the worker does the network
-// work and talks to the dialog only through synchronous WM_UPLOAD_STATUS sends,
+// thread that started the run (which must pump messages); the worker follows the run
+// (CUploadRun), which sees the dialog as its RunView: synchronous WM_UPLOAD_STATUS sends,
 // EnableWindow on its buttons and a posted IDOK.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "bk_dialog.h"
 #include "courier_language_win.h"
 #include "dlg_upload.h"
+#include "upload_run.h"
+#include "upload_worker.h"
 #include "win32/handles.h"
 
 class CUploadDlg;
-class UploadRequest;
 
 // The library's result state: one run at a time per loaded Courier.dll.
 struct RunState {
@@ -41,7 +41,7 @@ enum StatusUpdate : WPARAM {
     kFileLine = 5,    // static 9002: the text of the std::string at lParam
 };
 
-class CUploadDlg final : public CBkDialog {
+class CUploadDlg final : public CBkDialog, private courier::RunView {
 public:
     // Creates the dialog (its initialisation runs on this thread), shows or hides it and
     // starts the worker over `files` and `bits`. The dialog deletes itself once its
@@ -54,11 +54,8 @@ public:
     // without freeing other libraries.
     void AbandonAtUnload();
 
-    // The worker's progress report for one step of an upload (user pointer: the dialog).
-    static int UploadProgressCallback(uint32_t posted, uint32_t total, void* dialog);
-
 private:
-    CUploadDlg(RunState& state, std::vector<std::string>* files, std::vector<bool>* bits, int show);
+    CUploadDlg(RunState& state, int show);
     ~CUploadDlg() override;
 
     BOOL OnInitDialog() override;
@@ -71,32 +68,31 @@ private:
     void StopWorker();
     void WriteResultsAndNotify();
 
-    // The worker (upload_worker.cpp).
     static DWORD WINAPI UploadThreadProc(void* dialog);
-    int Work();
-    bool UrlProbe() const;
-    int RunUploads();
-    void SetBit(size_t index, bool value);
+
+    // The run's view, called on the worker's thread.
+    std::string Text(const char* key) override { return language_.Text(key); }
+    void StatusText(const std::string& text) override { SendText(kStatusText, text); }
+    void FileLine(const std::string& text) override { SendText(kFileLine, text); }
+    void FileRange(uint32_t files) override { Send(kFileRange, static_cast<LPARAM>(files)); }
+    void FilePosition(uint32_t file) override { Send(kFilePos, static_cast<LPARAM>(file)); }
+    void BytePosition(uint32_t percent) override { Send(kBytePos, static_cast<LPARAM>(percent)); }
+    void OfferOk() override;
+    void Close() override;
+    bool Cancelled() const override { return cancelled_.load(); }
+    bool Gone() const override { return windowGone_.load(); }
     void Send(StatusUpdate what, LPARAM value) const;
     void SendText(StatusUpdate what, const std::string& text) const;
-    bool Stopping() const { return cancelled_.load() || windowGone_.load(); }
 
     RunState& state_;
-    std::vector<std::string>* files_;  // the host's, read by the worker
-    std::vector<bool>* bits_;          // not owned; never written past its size
-    int show_ = 1;
     std::atomic<bool> cancelled_{false};   // the Cancel button was pressed
     std::atomic<bool> windowGone_{false};  // the dialog window is destroyed
     bool launched_ = false;                // the worker was started: the end writes and notifies
     bool unloading_ = false;               // Courier.dll is going away under the run
 
     UniqueHandle worker_;
-    // Created and destroyed by the worker; Cancel reaches it from the dialog's thread.
-    std::mutex uploadLock_;
-    std::unique_ptr<UploadRequest> upload_;
-
-    std::string checkUrl_;
-    std::string uploadUrl_;
-    std::vector<std::string> probes_;  // the net check's sites, empty values skipped
+    courier::RunSettings settings_;  // from Courier.cfg, read when the window is made
+    CourierRequests requests_;
+    std::unique_ptr<courier::CUploadRun> run_;
     CourierLanguage language_;
 };

@@ -1,0 +1,139 @@
+// The worker's side on Windows: the net check over WinINet, the samples read through the
+// Win32 layer, the check request and the run's one upload request.
+#include "upload_worker.h"
+
+#include <wininet.h>
+
+#include "md5_check_request.h"
+#include "run_rules.h"
+#include "upload_request.h"
+#include "win32/files.h"
+#include "win32/paths.h"
+
+using namespace courier;
+
+namespace {
+
+constexpr char kProbeAgent[] = "Microsoft Internet Explorer";
+// A probe that does not answer must not hold the run (nor a hidden dialog) for long.
+constexpr DWORD kProbeTimeoutMs = 15000;
+
+// A GET of `url` answered with status 200. The URL is requested exactly as configured:
+// paths are case-sensitive on many servers.
+bool HttpAnswers200(HINTERNET internet, const std::string& url) {
+    char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+    char path[INTERNET_MAX_PATH_LENGTH] = {};
+    char extra[INTERNET_MAX_PATH_LENGTH] = {};
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = sizeof extra;
+    if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts) || host[0] == 0) return false;
+
+    UniqueInternet connection(InternetConnectA(internet, host, parts.nPort, nullptr, nullptr,
+                                               INTERNET_SERVICE_HTTP, 0, 1));
+    if (!connection) return false;
+    const std::string object = std::string(path[0] != 0 ? path : "/") + extra;
+    // A page from the cache proves nothing about the network.
+    const DWORD flags = INTERNET_FLAG_TRANSFER_ASCII | INTERNET_FLAG_RELOAD |
+                        INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
+    UniqueInternet request(HttpOpenRequestA(connection.get(), "GET", object.c_str(), nullptr,
+                                            nullptr, nullptr, flags, 1));
+    if (!request) return false;
+    // Timeouts only hold on the request handle.
+    DWORD timeout = kProbeTimeoutMs;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        InternetSetOptionA(request.get(), option, &timeout, sizeof timeout);
+    }
+    if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return false;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    return HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &size, nullptr) &&
+           status == 200;
+}
+
+// Whether `url` can be reached, through a new internet handle with the machine's proxy
+// settings. Only "http://" (status 200) and "ftp://" (it opens) URLs can be.
+bool UrlReachable(const std::string& url) {
+    const bool http = StartsWithNoCase(url, "http://");
+    if (!http && !StartsWithNoCase(url, "ftp://")) return false;
+    UniqueInternet internet(
+        InternetOpenA(kProbeAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!internet) return false;
+    if (http) return HttpAnswers200(internet.get(), url);
+    UniqueInternet opened(
+        InternetOpenUrlA(internet.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_TRANSFER_ASCII, 1));
+    return static_cast<bool>(opened);
+}
+
+// Samples of 4 GiB or more are not read: a post counts its bytes in 32 bits.
+constexpr uint64_t kLargestSample = 0xFFFFFFFFu;
+
+}  // namespace
+
+CourierRequests::CourierRequests() = default;
+
+CourierRequests::~CourierRequests() = default;
+
+bool CourierRequests::Reachable(const std::string& url) {
+    return UrlReachable(url);
+}
+
+bool CourierRequests::ReadSample(const std::string& path, std::string* content) {
+    return static_cast<bool>(kvwin::ReadWholeFile(path, kLargestSample, content));
+}
+
+std::string CourierRequests::SampleName(const std::string& path) {
+    return kvwin::FileNameOf(path);
+}
+
+int CourierRequests::Check(const std::string& url, const std::vector<FormParam>& params,
+                           std::string* answer) {
+    Md5CheckRequest check;
+    for (const FormParam& param : params) check.AddParam(param.name.c_str(), param.value.c_str());
+    const int result = check.Send(url.c_str());
+    if (result == kRequestDone) *answer = check.GetText();
+    return result;
+}
+
+void CourierRequests::BeginUploads() {
+    kvwin::Locked hold(lock_);
+    if (!upload_) upload_ = std::make_unique<UploadRequest>();
+}
+
+void CourierRequests::EndUploads() {
+    // Dropped once the lock is let go: a Cancel never waits for the request's teardown.
+    std::unique_ptr<UploadRequest> finished;
+    kvwin::Locked hold(lock_);
+    finished = std::move(upload_);
+}
+
+int CourierRequests::Upload(const std::string& url, const std::vector<FormParam>& params,
+                            UploadProgress& progress) {
+    // Only this thread makes and drops the request: no lock is needed to use it. There is
+    // none outside BeginUploads and EndUploads.
+    UploadRequest* upload = upload_.get();
+    if (upload == nullptr) return kRequestFailed;
+    for (const FormParam& param : params) {
+        upload->AddParam(param.name.c_str(), param.value.c_str(), param.isFile ? 1 : 0);
+    }
+    return upload->Upload(url.c_str(), &CourierRequests::OnProgress, &progress);
+}
+
+bool CourierRequests::Cancel() {
+    kvwin::Locked hold(lock_);
+    if (!upload_) return false;
+    upload_->Cancel();
+    return true;
+}
+
+int CourierRequests::OnProgress(uint32_t posted, uint32_t total, void* progress) {
+    static_cast<UploadProgress*>(progress)->Posted(posted, total);
+    return 1;
+}
