@@ -147,6 +147,11 @@ bool DriverDouble::WaitForReads(unsigned long reads, DWORD ms) {
         if (GetTickCount() - start > ms) return false;
         Sleep(1);
     }
+bool DriverDouble::HoldReads(bool hold) {
+    const ULONG value = hold ? 1 : 0;
+    return Send(PROCWATCH_HOLD_READS, &value, sizeof value, nullptr, 0);
+}
+
     return true;
 }
 

@@ -68,6 +68,8 @@ public:
 
 private:
     bool Send(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize);
+    // While held, the driver keeps every read pending; releasing answers them.
+    bool HoldReads(bool hold);
     UniqueFile device_;
 };
 
