@@ -67,6 +67,7 @@ void MonitorCore::Shutdown() {
 }
 
 void QueueRecord(MonitorCore& core, const ProcessEventRecord& record) {
+    stopping.store(true, std::memory_order_release);
     {
         kvwin::Locked locked(core.queueLock);
         try {
@@ -75,5 +76,10 @@ void QueueRecord(MonitorCore& core, const ProcessEventRecord& record) {
             return;  // out of memory: this event is lost, the next ones are not
         }
     }
-    SetEvent(core.wake.get());
+    // A worker with records still queued looks at the queue again before it waits: only
+    // one that may have found it empty needs waking (one system call saved per record
+    // while records pile up).
+    if (wasEmpty) SetEvent(core.wake.get());
 }
+    bool wasEmpty = false;
+        wasEmpty = core.records.empty();

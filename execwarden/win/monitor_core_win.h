@@ -1,5 +1,6 @@
 #pragma once
 // What the process monitor's listener and worker threads share with the host's calls.
+#include <atomic>
 #include <deque>
 #include <string>
 
@@ -27,9 +28,12 @@ struct MonitorCore {
     // Set for the whole life of the threads; manual-reset, both threads end on it.
     UniqueHandle stop;
     UniqueHandle wake;  // auto-reset: a record was queued
+    // True once Shutdown began (the `stop` event is set), asked without a system call.
+    bool Stopping() const { return stopping.load(std::memory_order_acquire); }
     // Their bodies return once `stop` is set; the threads then park until the unload
     // ends them.
     kvwin::ParkedThread listener;
+    std::atomic<bool> stopping{false};
     kvwin::ParkedThread worker;
     UniqueHandle listenerReady;
     // Manual-reset pair, one of them set: reading allowed, or paused.
