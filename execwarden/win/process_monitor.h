@@ -16,9 +16,11 @@ public:
     // Slot 3. Appends a handler (asked in the order added); false for null.
     virtual unsigned char AddCallback(IExecuteCallback* callback) = 0;
     // Slot 4. The first call installs and starts the driver and begins listening; it
-    // returns once the driver is open (or known to be missing). Later calls undo one Stop.
+    // returns once the driver is open (or known to be missing), or after 10 s while the
+    // driver is still starting. Later calls undo one Stop.
     virtual unsigned char Start() = 0;
     // Slot 5. Pauses reading from the driver until the matching Start; queued records are
     // still handled. Counted: two Stops need two Starts. Nothing before the first Start.
+    // Returns at once, whatever the driver does with a read already sent.
     virtual unsigned char Stop() = 0;
 };
