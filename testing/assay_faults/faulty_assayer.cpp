@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "assayer_instance_win.h"
+#include "kavro/assayer.h"
 #include "pe_helper.h"
 
 namespace {
@@ -53,6 +54,16 @@ void MisbehaveFor(int subjectId) {
 }  // namespace
 
 extern "C" {
+
+// The exports as hosts declare them.
+kavro::AssayerInit init;
+kavro::AssayerAppendInfo AppendInfo;
+kavro::AssayerAnalyseInfo AnalyseInfo;
+kavro::AssayerGetAnalyseResult GetAnalyseResult;
+kavro::AssayerReleaseInfo ReleaseInfo;
+kavro::AssayerRelease Release;
+kavro::AssayerGetAnalyseHits GetAnalyseHits;
+kavro::AssayerLoadSignatures LoadSignatures;
 
 int __cdecl init(const char* configPath, const char* ruleDbPath1, const char* ruleDbPath2) {
     return TheAssayer().Init(configPath, ruleDbPath1, ruleDbPath2);
