@@ -1,11 +1,18 @@
-#include "image_test_support.h"
-
+#pragma once
+// Subjects for the image feature tests: records holding built or real images.
+#include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
+#include "data_analyser.h"
 #include "data_provider.h"
+#include "pe_image_builder.h"
 
-int RunOn(IDataAnalyser& feature, const std::vector<uint8_t>& bytes, const std::string& path) {
+// Runs `feature` on a record with `bytes` as its content and `path` as its path.
+inline int RunOn(IDataAnalyser& feature, const std::vector<uint8_t>& bytes,
+                 const std::string& path = "D:\\x.exe") {
     CDataProvider record(1);
     const char* text = path.c_str();
     record.SetPath(&text);
@@ -16,7 +23,8 @@ int RunOn(IDataAnalyser& feature, const std::vector<uint8_t>& bytes, const std::
     return feature.Analyse(&record);
 }
 
-petest::PeImageBuilder Program(const std::vector<petest::ImportDll>& imports) {
+// An image with a .text section of RETs and the given imports.
+inline petest::PeImageBuilder Program(const std::vector<petest::ImportDll>& imports = {}) {
     petest::PeImageBuilder builder;
     petest::Section text;
     text.name = ".text";
@@ -26,7 +34,8 @@ petest::PeImageBuilder Program(const std::vector<petest::ImportDll>& imports) {
     return builder;
 }
 
-petest::ImportDll Kernel32Functions(int count) {
+// `count` functions imported by name from KERNEL32.dll.
+inline petest::ImportDll Kernel32Functions(int count) {
     petest::ImportDll dll{"KERNEL32.dll", {}};
     for (int i = 0; i < count; ++i) {
         petest::ImportFunction function;
@@ -36,17 +45,19 @@ petest::ImportDll Kernel32Functions(int count) {
     return dll;
 }
 
-namespace {
+namespace image_test_detail {
 
-uint32_t TableEntry(uint32_t index) {
+inline uint32_t TableEntry(uint32_t index) {
     uint32_t c = index;
     for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? (c >> 1) ^ 0xEDB88320u : c >> 1;
     return c;
 }
 
-}  // namespace
+}  // namespace image_test_detail
 
-std::vector<uint8_t> WithCrc(std::vector<uint8_t> bytes, uint32_t crc) {
+// `bytes` with its last four bytes replaced so that its CRC-32 becomes `crc`.
+inline std::vector<uint8_t> WithCrc(std::vector<uint8_t> bytes, uint32_t crc) {
+    using image_test_detail::TableEntry;
     // Runs the register backwards from the wanted final value over four unknown bytes;
     // their values are then what turns the register after the prefix into it.
     bytes.resize(bytes.size() < 4 ? 4 : bytes.size());
@@ -65,7 +76,8 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> bytes, uint32_t crc) {
     return bytes;
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+// The whole file, or nothing when it cannot be read.
+inline std::vector<uint8_t> ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),

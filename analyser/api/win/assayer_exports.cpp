@@ -4,9 +4,21 @@
 #include <new>
 
 #include "assayer_instance_win.h"
+#include "kavro/assayer.h"
 #include "pe_helper.h"
 
 extern "C" {
+
+// The exports as hosts declare them: a definition below that differs from its host's
+// declaration in a type or the calling convention does not compile.
+kavro::AssayerInit init;
+kavro::AssayerAppendInfo AppendInfo;
+kavro::AssayerAnalyseInfo AnalyseInfo;
+kavro::AssayerGetAnalyseResult GetAnalyseResult;
+kavro::AssayerReleaseInfo ReleaseInfo;
+kavro::AssayerRelease Release;
+kavro::AssayerGetAnalyseHits GetAnalyseHits;
+kavro::AssayerLoadSignatures LoadSignatures;
 
 int __cdecl init(const char* configPath, const char* ruleDbPath1, const char* ruleDbPath2) {
     try {
@@ -65,9 +77,6 @@ int __cdecl GetAnalyseHits(char* buffer, int size) {
     }
 }
 
-// Appends the entry-point signatures of an analyst's database file to the packer rows,
-// after every built-in row. Rows added (0 or more), or -1 when the file cannot be read
-// (nothing is added then); `message` receives one line about what happened.
 int __cdecl LoadSignatures(const char* path, char* message, int messageSize) {
     try {
         return ThePEHelper().LoadSignatures(path, message, messageSize);

@@ -7,15 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "kavro/assayer.h"
+
 class AssayerHost {
 public:
-    using InitFunction = int(__cdecl*)(const char*, const char*, const char*);
-    using AppendInfoFunction = int(__cdecl*)(int, uint32_t, uint32_t, int, const void*);
-    using AnalyseInfoFunction = int(__cdecl*)(int);
-    using PlainFunction = int(__cdecl*)();
-    using HitsFunction = int(__cdecl*)(char*, int);
-    using LoadSignaturesFunction = int(__cdecl*)(const char*, char*, int);
-
     AssayerHost();
     ~AssayerHost();
     AssayerHost(const AssayerHost&) = delete;
@@ -45,14 +40,14 @@ public:
 private:
     HMODULE module_ = nullptr;
     bool ready_ = false;
-    InitFunction init_ = nullptr;
-    AppendInfoFunction appendInfo_ = nullptr;
-    AnalyseInfoFunction analyseInfo_ = nullptr;
-    PlainFunction getAnalyseResult_ = nullptr;
-    PlainFunction releaseInfo_ = nullptr;
-    PlainFunction release_ = nullptr;
-    HitsFunction getAnalyseHits_ = nullptr;
-    LoadSignaturesFunction loadSignatures_ = nullptr;
+    kavro::AssayerInit* init_ = nullptr;
+    kavro::AssayerAppendInfo* appendInfo_ = nullptr;
+    kavro::AssayerAnalyseInfo* analyseInfo_ = nullptr;
+    kavro::AssayerGetAnalyseResult* getAnalyseResult_ = nullptr;
+    kavro::AssayerReleaseInfo* releaseInfo_ = nullptr;
+    kavro::AssayerRelease* release_ = nullptr;
+    kavro::AssayerGetAnalyseHits* getAnalyseHits_ = nullptr;
+    kavro::AssayerLoadSignatures* loadSignatures_ = nullptr;
 };
 
 // The current time as the library's clock counts it.

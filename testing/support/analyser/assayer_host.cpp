@@ -18,12 +18,14 @@ bool Find(HMODULE module, const char* name, Function* function) {
 AssayerHost::AssayerHost() {
     module_ = LoadLibraryA(kvtest::BesideProgram("Assayer.dll").c_str());
     if (module_ == nullptr) return;
-    ready_ = Find(module_, "init", &init_) && Find(module_, "AppendInfo", &appendInfo_) &&
-             Find(module_, "AnalyseInfo", &analyseInfo_) &&
-             Find(module_, "GetAnalyseResult", &getAnalyseResult_) &&
-             Find(module_, "ReleaseInfo", &releaseInfo_) && Find(module_, "Release", &release_) &&
-             Find(module_, "GetAnalyseHits", &getAnalyseHits_) &&
-             Find(module_, "LoadSignatures", &loadSignatures_);
+    ready_ = Find(module_, kavro::kAssayerInitName, &init_) &&
+             Find(module_, kavro::kAssayerAppendInfoName, &appendInfo_) &&
+             Find(module_, kavro::kAssayerAnalyseInfoName, &analyseInfo_) &&
+             Find(module_, kavro::kAssayerGetAnalyseResultName, &getAnalyseResult_) &&
+             Find(module_, kavro::kAssayerReleaseInfoName, &releaseInfo_) &&
+             Find(module_, kavro::kAssayerReleaseName, &release_) &&
+             Find(module_, kavro::kAssayerGetAnalyseHitsName, &getAnalyseHits_) &&
+             Find(module_, kavro::kAssayerLoadSignaturesName, &loadSignatures_);
 }
 
 AssayerHost::~AssayerHost() {
@@ -47,12 +49,12 @@ int AssayerHost::LoadSignatures(const std::string& path, std::string* message) {
 void AssayerHost::Describe(int id, const std::string& path, const std::vector<uint8_t>& bytes,
                            int64_t created) {
     const char* text = path.c_str();
-    Append(id, 1, &text);
+    Append(id, kavro::kAssayerFactPath, &text);
     const int size = static_cast<int>(bytes.size());
-    Append(id, 4, &size);
+    Append(id, kavro::kAssayerFactSize, &size);
     const uint8_t* data = bytes.data();
-    Append(id, 5, &data);
-    if (created != 0) Append(id, 3, &created);
+    Append(id, kavro::kAssayerFactContent, &data);
+    if (created != 0) Append(id, kavro::kAssayerFactCreateTime, &created);
 }
 
 int64_t NowSeconds() {

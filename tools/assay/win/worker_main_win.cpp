@@ -9,6 +9,7 @@
 #include "assayer_library_win.h"
 #include "file_content_win.h"
 #include "scan_file_win.h"
+#include "win32/files.h"
 #include "worker_protocol.h"
 
 namespace {
@@ -17,26 +18,13 @@ HANDLE g_pipe = nullptr;
 // The file being analysed, named in a crash report. Only the main thread scans.
 volatile uint64_t g_currentFile = kNoFile;
 
-bool WriteAll(const void* data, size_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD wrote = 0;
-        if (!WriteFile(g_pipe, bytes, static_cast<DWORD>(size), &wrote, nullptr) || wrote == 0) {
-            return false;
-        }
-        bytes += wrote;
-        size -= wrote;
-    }
-    return true;
-}
-
 // The analyser's state cannot be trusted after an exception in it: report the file
 // from a buffer on the stack and end without running anyone's cleanup.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
     const DWORD code = exception->ExceptionRecord->ExceptionCode;
     uint8_t frame[kCrashFrameBytes];
     const size_t size = EncodeCrash({g_currentFile, code}, frame);
-    WriteAll(frame, size);
+    kvwin::WriteAll(g_pipe, frame, size);
     TerminateProcess(GetCurrentProcess(), code);
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -66,7 +54,9 @@ int RunWorker(const AssayOptions& options) {
     AssayerLibrary library;
     const WorkerHello hello = PrepareAnalyser(options, &library);
     const std::string helloFrame = EncodeHello(hello);
-    if (!WriteAll(helloFrame.data(), helloFrame.size()) || !hello.ready) return kExitUsage;
+    if (!kvwin::WriteAll(g_pipe, helloFrame.data(), helloFrame.size()) || !hello.ready) {
+        return kExitUsage;
+    }
 
     FileContent content;
     FrameReader reader;
@@ -89,7 +79,7 @@ int RunWorker(const AssayOptions& options) {
             answer.verdict = ScanFile(&library, &content, WideFromUtf16Bytes(frame.file.pathUtf16));
             g_currentFile = kNoFile;
             const std::string bytes = EncodeAnswer(answer);
-            if (!WriteAll(bytes.data(), bytes.size())) return 0;
+            if (!kvwin::WriteAll(g_pipe, bytes.data(), bytes.size())) return 0;
         }
         if (status == FrameReader::Status::kBroken) return kExitUsage;
     }

@@ -3,13 +3,9 @@
 #include <algorithm>
 
 #include "text_win.h"
+#include "win32/handles.h"
 
 namespace {
-
-struct FindCloser {
-    HANDLE find;
-    ~FindCloser() { FindClose(find); }
-};
 
 bool IsDirectory(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -39,8 +35,8 @@ void FileWalk::Enter(const std::wstring& directory) {
     Level level;
     level.directory = directory;
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(Join(directory, L"*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) {
+    const UniqueFind find(FindFirstFileW(Join(directory, L"*").c_str(), &found));
+    if (!find) {
         const DWORD error = GetLastError();
         // An empty directory may answer "no more files" instead of listing . and ..
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
@@ -48,12 +44,11 @@ void FileWalk::Enter(const std::wstring& directory) {
         }
         return;
     }
-    FindCloser closer{find};
     do {
         const std::wstring name = found.cFileName;
         if (name == L"." || name == L"..") continue;
         level.entries.emplace_back(name, found.dwFileAttributes);
-    } while (FindNextFileW(find, &found));
+    } while (FindNextFileW(find.get(), &found));
     std::sort(level.entries.begin(), level.entries.end());
     levels_.push_back(std::move(level));
 }

@@ -6,8 +6,6 @@
 
 namespace {
 
-// Facts a host gives with AppendInfo.
-enum SubjectFact { kPath = 1, kCreateTime = 3, kFileSize = 4, kContent = 5 };
 constexpr int kSubject = 1;
 
 std::wstring ProgramDirectory() {
@@ -30,14 +28,17 @@ bool AssayerLibrary::Load(std::string* why) {
         return false;
     }
     const HMODULE m = module_.get();
-    init_ = ProcAddress<InitFunction>(m, "init");
-    appendInfo_ = ProcAddress<AppendInfoFunction>(m, "AppendInfo");
-    analyseInfo_ = ProcAddress<AnalyseInfoFunction>(m, "AnalyseInfo");
-    getAnalyseResult_ = ProcAddress<PlainFunction>(m, "GetAnalyseResult");
-    releaseInfo_ = ProcAddress<PlainFunction>(m, "ReleaseInfo");
-    getAnalyseHits_ = ProcAddress<HitsFunction>(m, "GetAnalyseHits");
-    release_ = ProcAddress<PlainFunction>(m, "Release");
-    loadSignatures_ = ProcAddress<LoadSignaturesFunction>(m, "LoadSignatures");
+    init_ = ProcAddress<kavro::AssayerInit*>(m, kavro::kAssayerInitName);
+    appendInfo_ = ProcAddress<kavro::AssayerAppendInfo*>(m, kavro::kAssayerAppendInfoName);
+    analyseInfo_ = ProcAddress<kavro::AssayerAnalyseInfo*>(m, kavro::kAssayerAnalyseInfoName);
+    getAnalyseResult_ =
+        ProcAddress<kavro::AssayerGetAnalyseResult*>(m, kavro::kAssayerGetAnalyseResultName);
+    releaseInfo_ = ProcAddress<kavro::AssayerReleaseInfo*>(m, kavro::kAssayerReleaseInfoName);
+    getAnalyseHits_ =
+        ProcAddress<kavro::AssayerGetAnalyseHits*>(m, kavro::kAssayerGetAnalyseHitsName);
+    release_ = ProcAddress<kavro::AssayerRelease*>(m, kavro::kAssayerReleaseName);
+    loadSignatures_ =
+        ProcAddress<kavro::AssayerLoadSignatures*>(m, kavro::kAssayerLoadSignaturesName);
     if (!init_ || !appendInfo_ || !analyseInfo_ || !getAnalyseResult_ || !releaseInfo_ ||
         !getAnalyseHits_ || !release_) {
         *why = "Assayer.dll lacks one of its exports";
@@ -65,11 +66,11 @@ int AssayerLibrary::LoadSignatures(const std::string& path, std::string* message
 Analysis AssayerLibrary::Analyse(const char* path, int64_t createdSeconds, int32_t size,
                                  const uint8_t* bytes) {
     // The two middle words of AppendInfo are not read by the analyser.
-    appendInfo_(kSubject, 0, 0, kPath, &path);
-    appendInfo_(kSubject, 0, 0, kCreateTime, &createdSeconds);
+    appendInfo_(kSubject, 0, 0, kavro::kAssayerFactPath, &path);
+    appendInfo_(kSubject, 0, 0, kavro::kAssayerFactCreateTime, &createdSeconds);
     // The size goes first: the content copy takes its length from it.
-    appendInfo_(kSubject, 0, 0, kFileSize, &size);
-    appendInfo_(kSubject, 0, 0, kContent, &bytes);
+    appendInfo_(kSubject, 0, 0, kavro::kAssayerFactSize, &size);
+    appendInfo_(kSubject, 0, 0, kavro::kAssayerFactContent, &bytes);
     Analysis analysis;
     // Boolean answers live in the low byte of the result.
     analysis.suspicious = (analyseInfo_(kSubject) & 0xFF) != 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "kavro/assayer.h"
 #include "win32/handles.h"
 
 struct Analysis {
@@ -38,22 +39,15 @@ public:
     Analysis Analyse(const char* path, int64_t createdSeconds, int32_t size, const uint8_t* bytes);
 
 private:
-    using InitFunction = int(__cdecl*)(const char*, const char*, const char*);
-    using AppendInfoFunction = int(__cdecl*)(int, uint32_t, uint32_t, int, const void*);
-    using AnalyseInfoFunction = int(__cdecl*)(int);
-    using PlainFunction = int(__cdecl*)();
-    using HitsFunction = int(__cdecl*)(char*, int);
-    using LoadSignaturesFunction = int(__cdecl*)(const char*, char*, int);
-
     std::string Hits();
 
     UniqueModule module_;
-    InitFunction init_ = nullptr;
-    AppendInfoFunction appendInfo_ = nullptr;
-    AnalyseInfoFunction analyseInfo_ = nullptr;
-    PlainFunction getAnalyseResult_ = nullptr;
-    PlainFunction releaseInfo_ = nullptr;
-    PlainFunction release_ = nullptr;
-    HitsFunction getAnalyseHits_ = nullptr;
-    LoadSignaturesFunction loadSignatures_ = nullptr;  // null in a library without it
+    kavro::AssayerInit* init_ = nullptr;
+    kavro::AssayerAppendInfo* appendInfo_ = nullptr;
+    kavro::AssayerAnalyseInfo* analyseInfo_ = nullptr;
+    kavro::AssayerGetAnalyseResult* getAnalyseResult_ = nullptr;
+    kavro::AssayerReleaseInfo* releaseInfo_ = nullptr;
+    kavro::AssayerRelease* release_ = nullptr;
+    kavro::AssayerGetAnalyseHits* getAnalyseHits_ = nullptr;
+    kavro::AssayerLoadSignatures* loadSignatures_ = nullptr;  // null in a library without it
 };
