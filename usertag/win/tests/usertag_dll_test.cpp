@@ -18,6 +18,7 @@
 #include "registry.h"
 #include "scratch_dir_win.h"
 #include "usertag_host.h"
+#include "whole_file_win.h"
 #include "win32/handles.h"
 
 namespace {
@@ -152,6 +153,11 @@ public:
 private:
     char saved_[MAX_PATH] = {};
 };
+
+bool HasTemporaryFiles(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    return static_cast<bool>(UniqueFind(FindFirstFileA((folder + "\\*.tmp").c_str(), &found)));
+}
 
 std::string Lines(const std::vector<ListedEntry>& entries) {
     std::string lines;
@@ -512,4 +518,31 @@ TEST_F(UserTagDllTest, OpenThatRunsOutOfMemoryLeavesNothingToWrite) {
     EXPECT_EQ(dir_.Read("list.dat"), stored);
     ASSERT_TRUE(host_->Open(list_.c_str()));
     EXPECT_EQ(host_->Entries().size(), 1u);
+}
+
+// The save's new file is made beside the list: in a folder near the path limit, and for a
+// list named relative to drive C:'s current folder while the process's current folder is
+// on another file system (Z:\dev\shm is one here), from which no file can be moved over it.
+TEST_F(UserTagDllTest, ListsNearThePathLimitOrRelativeToTheirDriveAreSaved) {
+    const std::string deep = dir_.path() + "\\" + std::string(249 - dir_.path().size(), 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    kvtest::ScratchDir onC("t");
+    ASSERT_EQ(onC.path().substr(0, 3), "C:\\");
+    const bool shm = GetFileAttributesA("Z:\\dev\\shm") != INVALID_FILE_ATTRIBUTES;
+    kvtest::ScratchDir elsewhere("t", shm ? "Z:\\dev\\shm" : "Z:\\tmp\\usertag");
+    const CurrentFolders restore;
+    ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.path().c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableA("=C:", onC.path().c_str()));
+    const struct {
+        std::string list;
+        std::string folder;
+    } cases[] = {{deep + "\\list.dat", deep}, {"C:list.dat", onC.path()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        ASSERT_TRUE(host_->Open(c.list.c_str()));
+        EXPECT_TRUE(host_->AddFile("c:\\f", Raw(FilledDigest(1))));
+        EXPECT_EQ(host_->Entries().size(), 1u);
+        EXPECT_EQ(kvtest::ReadWholeFile(c.folder + "\\list.dat").size(), 48u + 568u);
+        EXPECT_FALSE(HasTemporaryFiles(c.folder) || HasTemporaryFiles(elsewhere.path()));
+    }
 }
