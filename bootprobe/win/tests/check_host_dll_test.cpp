@@ -159,7 +159,9 @@ TEST_F(CheckHostDllTest, WinIniDepth) {
     RemoveTree(kTree);
     PlantWinIni({"level1", "level2"});
     ASSERT_TRUE(WriteWholeFile(std::string(kTree) + "\\level1\\0.txt", ""));
-    // The whole drive is searched, the loop of links under C:\kvprobe_loop too.
+    // The whole drive is searched, the loop of links under C:\kvprobe_loop too (the
+    // fixture made it: its link leads back to its own folder).
+    ASSERT_NE(GetFileAttributesA("C:\\kvprobe_loop\\self\\self\\a.txt"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(Check(260), std::make_pair(0, std::string()));
 }
 
