@@ -44,7 +44,8 @@ public:
     virtual int DeleteRule(int32_t ruleId, unsigned char temporary) = 0;
     // Slot 10. True when the driver accepted the update.
     virtual bool UpdateRule(const FirewallRule* rule, unsigned char temporary) = 0;
-    // Slot 11. Writes the persistent list to the user rule file.
+    // Slot 11. Writes the persistent list to the user rule file; 0, with the file left as
+    // it is, while a user file that could not be read at Initialize is still there.
     virtual int SaveUserRules() = 0;
     // Slot 12. Hands each rule of the list to every sink's OnRule.
     virtual void EnumRules(unsigned char temporary) = 0;

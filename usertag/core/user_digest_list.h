@@ -8,7 +8,8 @@
 class IUserDigestList {
 public:
     // Slot 0. Takes `listPath` as the list file and loads it (a missing file is an empty
-    // list). False when the file cannot be read, or for a null path (then no list is open).
+    // list). False when the file cannot be read, or for a null path or a failure before the
+    // machine identifier is in place (then no list is open and nothing is written).
     virtual bool Open(const char* listPath) = 0;
     // Slot 1. Adds `path` with `digest` (16 bytes), or with the MD5 of the file's content
     // when `digest` is null, stamped with the local time; re-reads the list first and saves
