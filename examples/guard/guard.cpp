@@ -156,10 +156,9 @@ public:
             std::fflush(stdout);
             return 1;
         }
-        char name[96];
-        std::snprintf(name, sizeof name, "%s (score %d, hits %s)",
-                      verdict.suspicious ? "Heuristic.Suspicious" : "none", verdict.score,
-                      verdict.hits.empty() ? "-" : verdict.hits.c_str());
+        char name[48];
+        std::snprintf(name, sizeof name, "%s (score %d)",
+                      verdict.suspicious ? "Suspicious" : "Clean", verdict.score);
         const char* state = verdict.suspicious ? "Blocked" : "Allowed";
         const bool logged = AppendScanLog(logPath_, image, verdict.suspicious, name, state);
         std::printf("guard: %-7s score %4d  hits %-8s process %lu  %s%s\n", state, verdict.score,

@@ -256,7 +256,7 @@ TEST(SuiteEndToEnd, GuardBlocksTheLookAlikeAndLogDeskListsIt) {
     }
     ASSERT_EQ(2u, rows.size()) << ReadWholeFile(scanLog, "");
     EXPECT_EQ("svch0st.exe", rows[0][0]);
-    EXPECT_EQ(0u, rows[0][1].find("Heuristic.Suspicious (score ")) << rows[0][1];
+    EXPECT_EQ(0u, rows[0][1].find("Suspicious (score ")) << rows[0][1];
     EXPECT_EQ("Blocked", rows[0][2]);
     EXPECT_EQ(dropped.path(), rows[0][3]);
     EXPECT_EQ("notes.exe", rows[1][0]);

@@ -164,7 +164,6 @@ std::string FormatScanLogLine(const FileVerdict& file, const std::string& time,
     for (char& c : safePath) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     }
-    const std::string name = "Heuristic.Suspicious (score " + std::to_string(file.score) +
-                             ", hits " + (file.hits.empty() ? "-" : file.hits) + ")";
+    const std::string name = "Suspicious (score " + std::to_string(file.score) + ")";
     return time + "\t" + safePath + "\tfound\t" + name + "\tReported\r\n";
 }

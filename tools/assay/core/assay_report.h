@@ -53,7 +53,7 @@ std::string FormatJsonSummary(const ScanSummary& summary);
 void CountInto(const FileVerdict& file, ScanSummary* summary);
 
 // The scan-log line of a suspicious file, as LogDesk reads the scan log: time, full path,
-// the marker "found", a name with the score and hit letters, the state, separated by TABs
+// the marker "found", a name with the score, the state "Reported", separated by TABs
 // and ended by CR LF. `time` is local time as "YYYY-MM-DD hh:mm:ss"; `path` is in the ANSI
 // code page. Control characters become "?", so a name cannot add columns or lines.
 std::string FormatScanLogLine(const FileVerdict& file, const std::string& time,

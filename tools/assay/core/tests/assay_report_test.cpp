@@ -168,7 +168,7 @@ TEST(AssayReport, NoTimeMeansNoRate) {
 // cannot add a column or a line.
 TEST(AssayReport, ScanLogLinesAreTheRowsLogDeskShows) {
     const std::string time = "2024-05-06 07:08:09";
-    const std::string name = "Heuristic.Suspicious (score 210, hits CEJ)";
+    const std::string name = "Suspicious (score 210)";
     const struct {
         const char* path;
         LogRow row;
