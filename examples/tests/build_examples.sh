@@ -24,7 +24,12 @@ for example in guard submit rules; do
 import json, os, shlex, sys
 commands, kit = sys.argv[1], os.path.realpath(sys.argv[2])
 for entry in json.load(open(commands)):
-    words = shlex.split(entry["command"])
+    words = []
+    for word in shlex.split(entry["command"]):  # response files hold the include flags
+        if word.startswith("@"):
+            words += shlex.split(open(os.path.join(entry["directory"], word[1:])).read())
+        else:
+            words.append(word)
     for i, word in enumerate(words):
         for flag in ("-I", "-isystem", "-iquote", "-idirafter"):
             if word.startswith(flag):
