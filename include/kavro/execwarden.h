@@ -27,9 +27,11 @@ class IExecuteCallback {
 public:
     // Slot 0. Asked about each new process, on the monitor's worker thread, one call at a
     // time. `verb`, `parameters` and `directory` are "" here; `file` is the full path of
-    // the image ("" when it could not be found within about a second) and `module` its
-    // load address (0 with an empty path). Nonzero allows the process; 0 blocks it: the
-    // monitor ends it with exit code 0 and asks no later handler.
+    // the image and `module` its load address. Both are empty (and 0) when the process
+    // lists no modules within about a second, as one caught at its creation may not: the
+    // system still gives its image for the id (QueryFullProcessImageName). Nonzero allows
+    // the process; 0 blocks it: the monitor ends it with exit code 0 and asks no later
+    // handler.
     virtual unsigned char KAVRO_SLOT OnExecute(const char* verb, const char* file,
                                                const char* parameters, const char* directory,
                                                DWORD processId, HMODULE module) = 0;
