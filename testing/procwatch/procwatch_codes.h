@@ -30,7 +30,7 @@ struct procwatch_counters {
 
 /* DWORD values of the service key, read when the driver starts: NoEvent = 1 creates no
    event; HoldStart = 1 keeps the first PROCWATCH_START_REPORTING pending like a held
-   read; UnloadMs = N makes the unload take N ms (the service is stop-pending meanwhile). */
+   read. */
 
 /* The next `count` reads fail; with `short_bytes` nonzero they succeed with only that
    many bytes instead. */

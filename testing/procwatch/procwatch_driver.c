@@ -26,7 +26,6 @@ static ULONG g_queueMode;
 static struct procwatch_failure g_failure;
 static ULONG g_holdReads;
 static ULONG g_holdStart;          /* the next start of reporting is kept pending */
-static ULONG g_unloadMs;           /* how long the unload takes */
 static PIRP g_held[HELD_CAPACITY]; /* requests kept pending */
 
 static void TakeLock(void) {
@@ -239,12 +238,6 @@ static NTSTATUS WINAPI DispatchOpenClose(PDEVICE_OBJECT device, PIRP irp) {
 }
 
 static void WINAPI Unload(PDRIVER_OBJECT driver) {
-    if (g_unloadMs > 0) {
-        /* A driver slow to stop: its service stays stop-pending meanwhile. */
-        LARGE_INTEGER delay;
-        delay.QuadPart = -10000LL * g_unloadMs;
-        KeDelayExecutionThread(KernelMode, FALSE, &delay);
-    }
     TakeLock();
     ReleaseHeld(TRUE);
     ReleaseLock();
@@ -268,7 +261,6 @@ NTSTATUS WINAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING serviceKey) {
     g_event = NULL;
     g_lock = 0;
     g_holdStart = ServiceValue(serviceKey, L"HoldStart", 0);
-    g_unloadMs = ServiceValue(serviceKey, L"UnloadMs", 0);
     status = IoCreateDevice(driver, 0, &g_deviceName, FILE_DEVICE_UNKNOWN, 0, FALSE, &device);
     if (!NT_SUCCESS(status)) return status;
     status = IoCreateSymbolicLink(&g_linkName, &g_deviceName);
