@@ -20,9 +20,10 @@ uint64_t ExercisePEHelper(CPEHelper& helper, const uint8_t* data, size_t size);
 //     over the rows; a disagreement aborts.
 uint64_t ExerciseFuzzInput(const uint8_t* data, size_t size);
 
-// Loads an analyst's database text into `whole` (a set without rows) as one piece, checked against a load in
-// pieces (the same rows and counts), against its own counts (every block added or
-// skipped) and against a second load (which adds nothing); a disagreement aborts.
+// Loads an analyst's database text into `whole` (a set without rows) as one piece,
+// checked against a load in pieces (the same rows and counts), against its own counts
+// (every block added or skipped) and against a second load (which adds nothing); a
+// disagreement aborts.
 void LoadSignatureTextChecked(const char* text, size_t size, SignatureSet* whole);
 
 // The first user row that matches at `entry`, found by walking every row in order: the

@@ -30,9 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CPEHelper helper;
     const int messageSize = static_cast<int>(size % 100);
     std::vector<char> message(static_cast<size_t>(messageSize));
-    const int added = helper.LoadSignatureText(text.data(), text.size(),
-                                               messageSize > 0 ? message.data() : nullptr,
-                                               messageSize);
+    const int added = helper.LoadSignatureText(
+        text.data(), text.size(), messageSize > 0 ? message.data() : nullptr, messageSize);
     // Fewer rows than the bare set holds only where a row repeats a built-in one.
     if (added < 0 || static_cast<size_t>(added) > rows.user().size()) std::abort();
     if (messageSize > 0 && std::memchr(message.data(), 0, message.size()) == nullptr) std::abort();

@@ -96,8 +96,8 @@ int32_t Number(const TextProfile& profile, const std::string& section, const cha
     return ParseDecimal(value.c_str());
 }
 
-void CheckScore(VCS::CVcs& engine, StubCatalogue& stubs, uint32_t fired,
-                const TextProfile& profile, const WeightTable& builtIn) {
+void CheckScore(VCS::CVcs& engine, StubCatalogue& stubs, uint32_t fired, const TextProfile& profile,
+                const WeightTable& builtIn) {
     std::set<int32_t> ids;
     for (int i = 0; i < 18; ++i) {
         const int id = StubCatalogue::kCatalogueIds[i];

@@ -2,10 +2,10 @@
 // of any kind in any order, garbage, and a last frame cut short by a crash. Holds: no
 // crash, no leak, no read outside the input; the bytes read in the pieces the pipe gives
 // them hand back the same frames as read whole, and each frame encodes again to exactly
-// its bytes (but for the hello's ready flag, where any byte but 0 is 1); once broken a reader stays broken; the book of the scan lets out every file
-// once, in walk order, under its own path, with the worker's verdict or the one error
-// charged to the file it was on; every line and summary prints, and each JSON line
-// parses back to the file's path.
+// its bytes (but for the hello's ready flag: any byte but 0 reads as 1); once broken a
+// reader stays broken; the book of the scan lets out every file once, in walk order,
+// under its own path, with the worker's verdict or the one error charged to the file it
+// was on; every line and summary prints, and each JSON line parses back to its path.
 //
 // Input: one byte (low six bits: the files handed to the worker, less one; the rest of
 // it and the input's size: the size of the pipe's reads), then what the worker wrote.
@@ -74,8 +74,8 @@ std::string Encode(const Frame& frame) {
 bool SameAnswer(const FileVerdict& a, const FileVerdict& b) {
     // Compared as bits: the worker may send any double, NaN included.
     return a.verdict == b.verdict && a.score == b.score && a.size == b.size &&
-           std::memcmp(&a.milliseconds, &b.milliseconds, sizeof(double)) == 0 &&
-           a.hits == b.hits && a.error == b.error;
+           std::memcmp(&a.milliseconds, &b.milliseconds, sizeof(double)) == 0 && a.hits == b.hits &&
+           a.error == b.error;
 }
 
 }  // namespace
