@@ -67,7 +67,9 @@ const char kAssayerGetAnalyseHitsName[] = "GetAnalyseHits";
 
 // Adds the entry-point signatures of an analyst's signature database (an ANSI path) to
 // the packer rows, after every built-in row. Returns the rows added, or -1 when the file
-// cannot be read or memory runs out (nothing is added then). `message`, when not null,
+// cannot be read or memory runs out (nothing is added then). Only a regular file is read:
+// a device such as CON, a pipe or a folder is refused before anything is asked of it.
+// `message`, when not null,
 // receives one line about what was added and skipped, or why nothing was, cut to
 // `messageSize` bytes with its terminator.
 typedef int KAVRO_ASSAYER_CALL AssayerLoadSignatures(const char* path, char* message,

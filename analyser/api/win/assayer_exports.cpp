@@ -1,11 +1,36 @@
 // The plain exports of Assayer.dll (C calling convention, names undecorated through
 // Assayer.def). Nothing may throw across them; a host serialises its calls.
 #include <cstdint>
+#include <cstring>
 #include <new>
+#include <string>
 
 #include "assayer_instance_win.h"
 #include "kavro/assayer.h"
 #include "pe_helper.h"
+#include "win32/files.h"
+
+namespace {
+
+// A database is held in memory whole while it is read; more than this is no database.
+constexpr uint64_t kMaxSignatureFileBytes = 256u << 20;
+
+// "cannot open PATH: the system's reason (error 2)", "cannot open PATH: not a regular file".
+std::string ReadFailure(const char* path, const kvwin::ReadResult& read) {
+    std::string reason = read.Text();
+    if (read.error != 0) {
+        char text[256] = {};
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       read.error, 0, text, sizeof(text), nullptr);
+        reason = std::string(text, std::strcspn(text, "\r\n")) + " (error " +
+                 std::to_string(read.error) + ")";
+    }
+    const bool opened = read.status != kvwin::ReadStatus::kCannotOpen &&
+                        read.status != kvwin::ReadStatus::kNotRegularFile;
+    return (opened ? "cannot read " : "cannot open ") + std::string(path) + ": " + reason;
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -79,7 +104,23 @@ int __cdecl GetAnalyseHits(char* buffer, int size) {
 
 int __cdecl LoadSignatures(const char* path, char* message, int messageSize) {
     try {
-        return ThePEHelper().LoadSignatures(path, message, messageSize);
+        return ThePEHelper().LoadSignaturesFrom(
+            [path](const CPEHelper::SignatureFeed& feed, std::string* why) {
+                if (path == nullptr || *path == '\0') {
+                    *why = "no signature file named";
+                    return false;
+                }
+                std::string text;
+                const kvwin::ReadResult read =
+                    kvwin::ReadWholeFile(path, kMaxSignatureFileBytes, &text);
+                if (!read) {
+                    *why = ReadFailure(path, read);
+                    return false;
+                }
+                feed(text.data(), text.size());
+                return true;
+            },
+            message, messageSize);
     } catch (...) {
         return -1;
     }

@@ -80,6 +80,16 @@ bool ParseAssayArguments(const std::vector<std::string>& args, AssayOptions* opt
                 return false;
             }
             options->configPath = value;
+        } else if (TakeValue(args, &i, "--log", "", &value, &missing)) {
+            if (!options->scanLogPath.empty()) {
+                *error = "--log given twice";
+                return false;
+            }
+            if (missing || value.empty()) {
+                *error = "--log needs a file";
+                return false;
+            }
+            options->scanLogPath = value;
         } else if (TakeValue(args, &i, "--signatures", "", &value, &missing)) {
             if (missing || value.empty()) {
                 *error = "--signatures needs a file";
@@ -145,8 +155,8 @@ bool ParseAssayArguments(const std::vector<std::string>& args, AssayOptions* opt
 }
 
 const char* AssayUsage() {
-    return "usage: assay [--config FILE] [--signatures FILE]... [--json] [--quiet]\n"
-           "             [--jobs N] [--timeout SECONDS] PATH...\n"
+    return "usage: assay [--config FILE] [--signatures FILE]... [--log FILE] [--json]\n"
+           "             [--quiet] [--jobs N] [--timeout SECONDS] PATH...\n"
            "  Scans files with Assayer.dll (directories recursively) and prints one line\n"
            "  per file: verdict, score, hit letters with their features, path.\n"
            "  --config FILE      scoring configuration (weights and threshold) for the analyser\n"
@@ -154,6 +164,8 @@ const char* AssayUsage() {
            "                     ones (blocks of [name], signature = 60 E8 ?? ..,\n"
            "                     ep_only = true); may be repeated; what was added and\n"
            "                     skipped is printed on stderr\n"
+           "  --log FILE         append a line per suspicious file to FILE, a scan log as\n"
+           "                     LogDesk shows it (time, path, found, name, state)\n"
            "  --json             one JSON object per line instead of the table\n"
            "  --quiet            leave out the lines of clean files\n"
            "  -j, --jobs N       scan in N worker processes (default: one per processor;\n"

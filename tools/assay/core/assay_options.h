@@ -1,6 +1,7 @@
 #pragma once
 // The command line of assay:
-//   [--config FILE] [--signatures FILE]... [--json] [--quiet] [--jobs N] [--timeout S] PATH...
+//   [--config FILE] [--signatures FILE]... [--log FILE] [--json] [--quiet] [--jobs N]
+//   [--timeout S] PATH...
 // and the worker mode that a parallel scan starts itself in:
 //   --worker HANDLE [--config FILE] [--signatures FILE]...
 #include <cstdint>
@@ -12,10 +13,11 @@
 constexpr int kMostJobs = 32;
 
 struct AssayOptions {
-    std::string configPath;  // empty: the analyser's built-in weights and threshold
-    bool json = false;       // one JSON object per line instead of the table
-    bool quiet = false;      // leave out the lines of clean files
-    bool help = false;       // --help: print the usage and scan nothing
+    std::string configPath;   // empty: the analyser's built-in weights and threshold
+    std::string scanLogPath;  // --log: the scan log a line per suspicious file goes to
+    bool json = false;        // one JSON object per line instead of the table
+    bool quiet = false;       // leave out the lines of clean files
+    bool help = false;        // --help: print the usage and scan nothing
     // Analysts' signature databases, loaded in this order before the scan.
     std::vector<std::string> signatureFiles;
     std::vector<std::string> paths;

@@ -157,3 +157,13 @@ int ExitStatusFor(const ScanSummary& summary) {
     if (summary.crashed > 0) return kExitCrashed;
     return summary.suspicious > 0 ? kExitSuspicious : 0;
 }
+
+std::string FormatScanLogLine(const FileVerdict& file, const std::string& time,
+                              const std::string& path) {
+    std::string safePath = path;
+    for (char& c : safePath) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    const std::string name = "Suspicious (score " + std::to_string(file.score) + ")";
+    return time + "\t" + safePath + "\tfound\t" + name + "\tReported\r\n";
+}

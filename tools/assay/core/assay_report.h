@@ -52,6 +52,13 @@ std::string FormatJsonSummary(const ScanSummary& summary);
 
 void CountInto(const FileVerdict& file, ScanSummary* summary);
 
+// The scan-log line of a suspicious file, as LogDesk reads the scan log: time, full path,
+// the marker "found", a name with the score, the state "Reported", separated by TABs
+// and ended by CR LF. `time` is local time as "YYYY-MM-DD hh:mm:ss"; `path` is in the ANSI
+// code page. Control characters become "?", so a name cannot add columns or lines.
+std::string FormatScanLogLine(const FileVerdict& file, const std::string& time,
+                              const std::string& path);
+
 // kExitInterrupted, else kExitCrashed when the analyser crashed or hung on any file,
 // else kExitSuspicious when something was suspicious, else 0. Unreadable files do not
 // count.

@@ -1,6 +1,6 @@
 // assay: scans files with Assayer.dll and prints a verdict for each.
-//   assay [--config FILE] [--signatures FILE]... [--json] [--quiet] [--jobs N]
-//         [--timeout SECONDS] PATH...
+//   assay [--config FILE] [--signatures FILE]... [--log FILE] [--json] [--quiet]
+//         [--jobs N] [--timeout SECONDS] PATH...
 // With more than one job the files go to worker processes (parallel_scan_win.h); a
 // worker is this program started with --worker (worker_main_win.h).
 #include <windows.h>
@@ -70,6 +70,10 @@ int ScanHere(const AssayOptions& options) {
     WatchForInterruption();
     const Clock::time_point start = Clock::now();
     ScanOutput output(options);
+    if (!output.LogError().empty()) {
+        std::fprintf(stderr, "assay: %s\n", output.LogError().c_str());
+        return kExitUsage;
+    }
     FileContent content;
     const UINT pathCodePage = options.json ? CP_UTF8 : CP_ACP;
     for (const std::string& given : options.paths) {

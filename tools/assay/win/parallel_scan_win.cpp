@@ -77,6 +77,10 @@ public:
     }
 
     int Run() {
+        if (!output_.LogError().empty()) {
+            std::fprintf(stderr, "assay: %s\n", output_.LogError().c_str());
+            return kExitUsage;
+        }
         const Clock::time_point start = Clock::now();
         program_ = ProgramPath();
         WatchForInterruption();

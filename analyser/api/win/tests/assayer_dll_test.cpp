@@ -5,6 +5,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -257,6 +258,15 @@ TEST_F(AssayerDllTest, LoadedSignaturesNamePackersUnderTheWindowsDirectory) {
     std::string message;
     EXPECT_EQ(host_->LoadSignatures(dir_.path() + "\\absent.txt", &message), -1);
     EXPECT_NE(message.find("absent.txt"), std::string::npos) << message;
+    // Only a regular file is read: a device, a folder or a pipe (a Unix FIFO that the test
+    // run made, seen through Z:) is refused before anything is read from it.
+    const char* fifoFolder = std::getenv("KV_TEST_FIFO_DIR");
+    if (fifoFolder == nullptr) ADD_FAILURE() << "no FIFO was made for the test (KV_TEST_FIFO_DIR)";
+    const std::string fifo = fifoFolder != nullptr ? "Z:" + std::string(fifoFolder) + "/fifo" : "";
+    for (const std::string& path : {std::string("CON"), dir_.path(), fifo}) {
+        EXPECT_EQ(host_->LoadSignatures(path, &message), -1) << path;
+        EXPECT_EQ(message, "cannot open " + path + ": not a regular file");
+    }
     host_->Analyse(1);
     EXPECT_EQ(host_->Hits(), before);
 

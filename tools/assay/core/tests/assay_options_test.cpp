@@ -11,12 +11,13 @@ bool Parse(const std::vector<std::string>& args, AssayOptions* options, std::str
 TEST(AssayOptions, FlagsAndPathsInAnyOrder) {
     AssayOptions options;
     std::string error;
-    ASSERT_TRUE(
-        Parse({"C:\\a", "--json", "D:\\b", "--quiet", "--config", "w.ini"}, &options, &error))
+    ASSERT_TRUE(Parse({"C:\\a", "--json", "D:\\b", "--quiet", "--config", "w.ini", "--log=s.txt"},
+                      &options, &error))
         << error;
     EXPECT_TRUE(options.json);
     EXPECT_TRUE(options.quiet);
     EXPECT_EQ(options.configPath, "w.ini");
+    EXPECT_EQ(options.scanLogPath, "s.txt");
     EXPECT_EQ(options.paths, (std::vector<std::string>{"C:\\a", "D:\\b"}));
 }
 
@@ -60,6 +61,8 @@ TEST(AssayOptions, UsageErrorsSayWhy) {
         {"f", ""},                                // an empty path
         {"f", "--signatures"},                    // signatures without a file
         {"--signatures=", "f"},                   // an empty signature file
+        {"f", "--log"},                           // log without a file
+        {"--log", "a", "--log=b", "f"},           // log twice
         {"--jobs", "f"},                          // a path is no number
         {"-j", "0", "f"},                         // at least one
         {"--jobs=33", "f"},                       // at most kMostJobs

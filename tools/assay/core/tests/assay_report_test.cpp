@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "log_rules.h"
+
 namespace {
 
 FileVerdict Make(Verdict kind, int score, const std::string& hits, const std::string& path) {
@@ -161,3 +163,28 @@ TEST(AssayReport, NoTimeMeansNoRate) {
 }
 
 }  // namespace
+
+// Each line, read back by LogDesk's own scan-log rule, is the row LogDesk lists: a path
+// cannot add a column or a line.
+TEST(AssayReport, ScanLogLinesAreTheRowsLogDeskShows) {
+    const std::string time = "2024-05-06 07:08:09";
+    const std::string name = "Suspicious (score 210)";
+    const struct {
+        const char* path;
+        LogRow row;
+    } cases[] = {
+        {"C:\\samples\\svch0st.exe", {time, "svch0st.exe", name, "Reported", "C:\\samples"}},
+        {"C:\\odd\\a\tb\r\nc.exe", {time, "a?b??c.exe", name, "Reported", "C:\\odd"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string line =
+            FormatScanLogLine(Make(Verdict::kSuspicious, 210, "CEJ", "-"), time, c.path);
+        ASSERT_EQ(line.size() - 2, line.find("\r\n"));
+        ASSERT_EQ(line.size() - 1, line.find('\n'));
+        LogRow row;
+        ASSERT_TRUE(
+            ParseScanLine(line.substr(0, line.size() - 2), LeadByteRule::SingleByte(), row));
+        EXPECT_EQ(c.row, row);
+    }
+}

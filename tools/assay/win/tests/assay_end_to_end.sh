@@ -53,6 +53,12 @@ run --frobnicate "$(win "$samples")"
 [ -s "$work/out.txt" ] && fail "unknown option: something was scanned"
 run --config "$(win "$work/no-such.ini")" "$(win "$samples")"
 [ $status -eq 2 ] || fail "missing configuration: exit $status, want 2"
+for jobs in 1 2; do  # a scan log that cannot be opened, in either mode
+    run --jobs $jobs --log "$(win "$work/no-such-folder/log.txt")" "$(win "$samples")"
+    [ $status -eq 2 ] || fail "--log unopenable, $jobs jobs: exit $status, want 2"
+    [ -s "$work/out.txt" ] && fail "--log unopenable, $jobs jobs: something was scanned"
+    grep -q 'no-such-folder' "$work/err" || fail "--log unopenable: no reason on stderr"
+done
 run --help
 [ $status -eq 0 ] || fail "--help: exit $status"
 
