@@ -3,7 +3,10 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     each target SECONDS (default 60) long
 #   scripts/fuzz.sh --merge [TARGET...]       minimise each kept corpus with what the
-#                                             runs so far found (libFuzzer's -merge=1)
+#                                             runs so far found (libFuzzer's -merge=1 over
+#                                             edges alone: the named seeds stay, and an
+#                                             input is added when it reaches code no
+#                                             input before it reaches)
 #
 # Builds the fuzz tree (build/fuzz, preset "fuzz") where needed; every target of
 # kv_add_fuzz_target is known to it. A run starts from fuzz/corpus/<target> and
@@ -92,8 +95,13 @@ if [ $mode = merge ]; then
     mapfile -t found < <(ls -d "$build"/runs/*/"$t"/new 2>/dev/null)
     mkdir -p "${corpus[$t]}"
     before=$(ls "${corpus[$t]}" | wc -l)
+    # Named inputs (the seeds, written by hand) always stay; the merge adds to them only
+    # what reaches new edges, named by its SHA-1.
     merged=$(mktemp -d)
-    if ! "${program[$t]}" -merge=1 "$merged" "${corpus[$t]}" "${found[@]}" \
+    for kept in "${corpus[$t]}"/*; do
+      [ -f "$kept" ] && ! [[ $(basename "$kept") =~ ^[0-9a-f]{40}$ ]] && cp "$kept" "$merged"/
+    done
+    if ! "${program[$t]}" -merge=1 -use_counters=0 "$merged" "${corpus[$t]}" "${found[@]}" \
          >"$build/merge-$t.log" 2>&1; then
       tail -n 20 "$build/merge-$t.log"
       echo "$t: merge FAILED (log: $build/merge-$t.log)"
@@ -101,17 +109,11 @@ if [ $mode = merge ]; then
       rm -rf "$merged"
       continue
     fi
-    # A kept input that stays keeps its name (the merge names files by their SHA-1).
-    for kept in "${corpus[$t]}"/*; do
-      [ -f "$kept" ] || continue
-      sum=$(sha1sum "$kept" | cut -d' ' -f1)
-      [ -f "$merged/$sum" ] && mv "$merged/$sum" "$merged/$(basename "$kept")"
-    done
     rm -f "${corpus[$t]}"/*
     mv "$merged"/* "${corpus[$t]}"/ 2>/dev/null
     rmdir "$merged"
     after=$(ls "${corpus[$t]}" | wc -l)
-    echo "$t: corpus $before -> $after inputs, $(du -sk "${corpus[$t]}" | cut -f1) KiB" \
+    echo "$t: corpus $before -> $after inputs, $(( $(cat "${corpus[$t]}"/* | wc -c) / 1024 )) KiB" \
          "(from ${#found[@]} runs)"
   done
   exit $status
