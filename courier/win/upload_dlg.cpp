@@ -16,12 +16,17 @@ constexpr char kDefaultCheck[] = "http://127.0.0.1/work/MD5_Check.php";
 constexpr const char* kDefaultProbes[] = {"http://example.com/", "http://neverssl.com/",
                                           "http://captive.apple.com/"};
 
-// How long a closing dialog lets its worker finish before ending it.
-constexpr DWORD kWorkerGraceMs = 200;
+// How long a closing dialog waits for its worker to finish once its requests are
+// cancelled. Every wait for the server ends at the cancel, so the worker takes
+// milliseconds; only a call that ignores it (a write that a server stopped reading, the
+// language library) can take longer.
+constexpr DWORD kWorkerStopMs = 5000;
+// How long an unload from another thread waits for the dialog's thread to close it.
+constexpr DWORD kUnloadCloseMs = 5000;
 // How long Cancel gives a running upload to notice it.
 constexpr DWORD kCancelPauseMs = 100;
-// How long a terminated worker may take to be gone.
-constexpr DWORD kTerminateWaitMs = 2000;
+// Sent to the dialog by an unload on another thread: close as the close box would.
+constexpr UINT kCloseForUnload = WM_APP + 1;
 
 HICON SmallIcon() {
     static HICON icon = static_cast<HICON>(
@@ -59,18 +64,21 @@ bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::v
     // From here the window owns the dialog: it deletes itself when the window is gone.
     ShowWindow(hwnd, show != 0 ? SW_SHOW : SW_HIDE);
 
-    // The run over the host's list and bits, with the settings read as the window was made.
+    // The run over copies of the host's list and bits, with the settings read as the window
+    // was made. The worker parks when it is through, outside this library's code.
     try {
         courier::RunView& view = *self;
         self->run_ = std::make_unique<courier::CUploadRun>(view, self->requests_, self->settings_,
                                                            *files, *bits);
+        self->worker_ = std::make_unique<kvwin::ParkedThread>();
     } catch (const std::exception&) {
         DestroyWindow(hwnd);
         return false;
     }
-    DWORD threadId = 0;
-    self->worker_.reset(CreateThread(nullptr, 0, &UploadThreadProc, self, 0, &threadId));
-    if (!self->worker_) {
+    self->hostBits_ = bits;
+    // Ends strays left by earlier runs that have come out of their calls meanwhile.
+    EndStrayWorkers(state, 0);
+    if (!self->worker_->Start(&UploadThreadProc, self)) {
         DestroyWindow(hwnd);
         return false;
     }
@@ -130,6 +138,7 @@ bool CUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
             }
             break;
         case WM_CLOSE:
+        case kCloseForUnload:
             // The close box closes at once, without the Cancel button's steps.
             DestroyWindow(hwnd());
             return true;
@@ -184,61 +193,78 @@ void CUploadDlg::OnCancelButton() {
 void CUploadDlg::OnWindowGone() {
     windowGone_ = true;
     if (launched_) {
-        StopWorker();
-        WriteResultsAndNotify();
+        // However the window went (Ok, Cancel, the close box, Esc, an unload), the run's
+        // requests end first; the worker then finishes by itself.
+        requests_.Cancel();
+        if (!WorkerFinished(kWorkerStopMs)) {
+            // Still inside a call that ignores the cancel, and it may touch this object
+            // until that call returns: the object stays for good, the thread is ended
+            // when the library unloads. The host gets the results as they stand.
+            {
+                kvwin::Locked hold(state_.strayLock);
+                state_.strayWorkers.push_back(worker_.release());
+            }
+            language_.Abandon();
+            WriteResultsAndNotify(false);
+            return;
+        }
+        WriteResultsAndNotify(false);
     }
+    // Freeing a library while the loader is busy unloading this one is not safe.
     if (unloading_) language_.Abandon();
     delete this;
 }
 
-void CUploadDlg::StopWorker() {
-    if (!worker_) return;
-    HANDLE worker = worker_.get();
+bool CUploadDlg::WorkerFinished(DWORD graceMs) {
+    if (!worker_ || !worker_->started()) return true;
     // The worker may be sending to the dialog right now: its sends are let through (they
-    // fail at once, the window is gone) so that it can finish by itself.
+    // fail at once, the window is gone) so that it can finish.
+    HANDLE parked = worker_->parked();
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= kWorkerGraceMs) break;
+        if (elapsed >= graceMs) break;
         const DWORD wait =
-            MsgWaitForMultipleObjects(1, &worker, FALSE, kWorkerGraceMs - elapsed, QS_SENDMESSAGE);
-        if (wait == WAIT_OBJECT_0 + 1) {
-            MSG msg;
-            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            continue;
-        }
-        break;
+            MsgWaitForMultipleObjects(1, &parked, FALSE, graceMs - elapsed, QS_SENDMESSAGE);
+        if (wait != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    if (WaitForSingleObject(worker, 0) != WAIT_OBJECT_0) {
-        // Typically blocked in a request that does not answer.
-        TerminateThread(worker, 0);
-        WaitForSingleObject(worker, kTerminateWaitMs);
-    }
-    worker_.reset();
+    if (WaitForSingleObject(parked, 0) != WAIT_OBJECT_0) return false;
+    // Parked outside this library's code: its thread ends without running any of it.
+    worker_->End(0);
+    return true;
 }
 
-DWORD WINAPI CUploadDlg::UploadThreadProc(void* dialog) {
-    return static_cast<DWORD>(static_cast<CUploadDlg*>(dialog)->run_->Run());
+void CUploadDlg::UploadThreadProc(void* dialog) {
+    static_cast<CUploadDlg*>(dialog)->run_->Run();
 }
 
+// Once the window is gone the worker tells it nothing more.
 void CUploadDlg::OfferOk() {
+    if (Gone()) return;
     EnableWindow(GetDlgItem(hwnd(), IDOK), TRUE);
     EnableWindow(GetDlgItem(hwnd(), IDC_CANCEL_RUN), FALSE);
 }
 
 void CUploadDlg::Close() {
-    PostMessageA(hwnd(), WM_COMMAND, IDOK, 0);
+    if (!Gone()) PostMessageA(hwnd(), WM_COMMAND, IDOK, 0);
 }
 
 void CUploadDlg::Send(StatusUpdate what, LPARAM value) const {
-    SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, value);
+    if (!Gone()) SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, value);
 }
 
 void CUploadDlg::SendText(StatusUpdate what, const std::string& text) const {
-    SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, reinterpret_cast<LPARAM>(&text));
+    if (!Gone()) SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, reinterpret_cast<LPARAM>(&text));
 }
 
-void CUploadDlg::WriteResultsAndNotify() {
+void CUploadDlg::WriteResultsAndNotify(bool fromOtherThread) {
+    // Bit by bit into the host's own storage, never past its end.
+    const std::vector<bool> results = run_->Results();
+    for (size_t i = 0; i < results.size() && i < hostBits_->size(); ++i) {
+        (*hostBits_)[i] = results[i];
+    }
     if (state_.copyResults && state_.hostResults != nullptr) {
         for (size_t i = 0; i < state_.resultBits.size(); ++i) {
             state_.hostResults[i] = state_.resultBits[i] ? 1 : 0;
@@ -248,17 +274,65 @@ void CUploadDlg::WriteResultsAndNotify() {
     state_.dialog = nullptr;
     // The host may start the next run from its notice handler.
     state_.active = false;
-    SendMessageA(host, WM_UPLOAD_STATUS, 0, 0);
+    if (fromOtherThread) {
+        // Delivered as a sent message once the host's thread takes messages again; this
+        // thread cannot wait for it.
+        SendNotifyMessageA(host, WM_UPLOAD_STATUS, 0, 0);
+    } else {
+        SendMessageA(host, WM_UPLOAD_STATUS, 0, 0);
+    }
 }
 
-void CUploadDlg::AbandonAtUnload() {
+void CUploadDlg::CloseForUnload() {
     unloading_ = true;
-    if (GetWindowThreadProcessId(hwnd(), nullptr) == GetCurrentThreadId()) {
+    const HWND window = hwnd();
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
         // Closes as usual: the worker ends, results are written, the host is told.
-        DestroyWindow(hwnd());
+        DestroyWindow(window);
         return;
     }
-    // The window belongs to another thread and cannot be closed from here; at least no
-    // worker runs on in code that is about to go.
-    if (worker_) TerminateThread(worker_.get(), 0);
+    // The window belongs to another thread, which closes it as its close box would while
+    // the unload waits; its procedure has returned when the answer comes.
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutA(window, kCloseForUnload, 0, 0, SMTO_NORMAL, kUnloadCloseMs,
+                            &ignored) != 0 ||
+        !IsWindow(window)) {
+        return;
+    }
+    // That thread takes no messages. The run ends from here: the worker finishes by
+    // itself, or is ended as the last resort when it is stuck in a call; the window stays
+    // without this library's code behind it; the host is told when its thread takes
+    // messages again. This object stays: the window's thread may still refer to it.
+    requests_.Cancel();
+    if (worker_) worker_->End(kWorkerStopMs);
+    MakeWindowInert();
+    language_.Abandon();
+    WriteResultsAndNotify(true);
+}
+
+void CUploadDlg::MakeWindowInert() {
+    const HWND window = hwnd();
+    // The dialog manager's own procedure stays; ours, and the buttons' subclass, go.
+    SetWindowLongPtrA(window, DWLP_DLGPROC, 0);
+    for (int id : {IDOK, IDC_CANCEL_RUN}) {
+        const HWND button = GetDlgItem(window, id);
+        SetWindowLongPtrA(button, GWLP_WNDPROC, GetClassLongPtrA(button, GCLP_WNDPROC));
+    }
+    ShowWindowAsync(window, SW_HIDE);
+}
+
+void CUploadDlg::EndStrayWorkers(RunState& state, DWORD graceMs) {
+    kvwin::Locked hold(state.strayLock);
+    auto& strays = state.strayWorkers;
+    for (auto it = strays.begin(); it != strays.end();) {
+        kvwin::ParkedThread* worker = *it;
+        if (graceMs == 0 && WaitForSingleObject(worker->parked(), 0) != WAIT_OBJECT_0) {
+            ++it;
+            continue;
+        }
+        // At the unload: the last resort for a worker still stuck in its call.
+        worker->End(graceMs);
+        delete worker;
+        it = strays.erase(it);
+    }
 }

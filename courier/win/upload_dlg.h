@@ -17,6 +17,8 @@
 #include "upload_run.h"
 #include "upload_worker.h"
 #include "win32/handles.h"
+#include "win32/locks.h"
+#include "win32/threads.h"
 
 class CUploadDlg;
 
@@ -29,6 +31,11 @@ struct RunState {
     int userId = 0;                            // sent with every upload
     std::atomic<bool> active{false};           // from a start until its notice
     std::atomic<CUploadDlg*> dialog{nullptr};  // the dialog of the active run
+
+    // Workers left inside a call that ignored the cancel when their dialog closed: ended
+    // when the library unloads.
+    kvwin::CriticalSection strayLock;
+    std::vector<kvwin::ParkedThread*> strayWorkers;
 };
 
 // wParam of WM_UPLOAD_STATUS sent to the dialog; lParam is the value.
@@ -50,9 +57,13 @@ public:
     static bool Launch(RunState& state, std::vector<std::string>* files, std::vector<bool>* bits,
                        int show);
 
-    // Courier.dll is being unloaded with this run still going: ends it where it can
-    // without freeing other libraries.
-    void AbandonAtUnload();
+    // Courier.dll is being unloaded by FreeLibrary with this run still going, on this
+    // thread or another: the run ends, its results are written and the host is told
+    // before the library goes.
+    void CloseForUnload();
+    // Ends the workers that were left running once they have parked; with a nonzero
+    // `graceMs` (at the unload) every one, waiting that long for each.
+    static void EndStrayWorkers(RunState& state, DWORD graceMs);
 
 private:
     CUploadDlg(RunState& state, int show);
@@ -65,10 +76,15 @@ private:
     void ReadConfiguration();
     void OnStatus(WPARAM what, LPARAM value);
     void OnCancelButton();
-    void StopWorker();
-    void WriteResultsAndNotify();
+    // Waits up to `graceMs` for the worker to finish by itself (its requests are
+    // cancelled), letting its sends to this thread through; then ends its thread.
+    bool WorkerFinished(DWORD graceMs);
+    void WriteResultsAndNotify(bool fromOtherThread);
+    // For an unload whose dialog thread does not answer: the window stays, hidden, with
+    // nothing of this library's code behind it.
+    void MakeWindowInert();
 
-    static DWORD WINAPI UploadThreadProc(void* dialog);
+    static void UploadThreadProc(void* dialog);
 
     // The run's view, called on the worker's thread.
     std::string Text(const char* key) override { return language_.Text(key); }
@@ -85,12 +101,13 @@ private:
     void SendText(StatusUpdate what, const std::string& text) const;
 
     RunState& state_;
-    std::atomic<bool> cancelled_{false};   // the Cancel button was pressed
-    std::atomic<bool> windowGone_{false};  // the dialog window is destroyed
-    bool launched_ = false;                // the worker was started: the end writes and notifies
-    bool unloading_ = false;               // Courier.dll is going away under the run
+    std::vector<bool>* hostBits_ = nullptr;  // the host's (or the library's) bits
+    std::atomic<bool> cancelled_{false};     // the Cancel button was pressed
+    std::atomic<bool> windowGone_{false};    // the dialog window is destroyed
+    bool launched_ = false;  // the worker was started: the end writes and notifies
+    std::atomic<bool> unloading_{false};  // Courier.dll is going away under the run
 
-    UniqueHandle worker_;
+    std::unique_ptr<kvwin::ParkedThread> worker_;
     courier::RunSettings settings_;  // from Courier.cfg, read when the window is made
     CourierRequests requests_;
     std::unique_ptr<courier::CUploadRun> run_;

@@ -148,7 +148,13 @@ void CourierRequests::SetDeadline(DWORD ms) {
     requestDeadlineMs_ = ms;
 }
 
+bool CourierRequests::Stopped() const {
+    return WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0;
+}
+
 bool CourierRequests::Reachable(const std::string& url) {
+    // Once stopped, nothing new starts: not even a session (the host may be unloading).
+    if (Stopped()) return false;
     return UrlReachable(url, CallLimits::Until(stop_.get(), probeDeadlineMs_));
 }
 
@@ -162,6 +168,7 @@ std::string CourierRequests::SampleName(const std::string& path) {
 
 int CourierRequests::Check(const std::string& url, const std::vector<FormParam>& params,
                            std::string* answer) {
+    if (Stopped()) return kRequestFailed;
     Md5CheckRequest check;
     check.SetStopEvent(stop_.get());
     check.SetDeadline(requestDeadlineMs_);
@@ -191,7 +198,7 @@ int CourierRequests::Upload(const std::string& url, const std::vector<FormParam>
     UploadRequest* upload = upload_.get();
     if (upload == nullptr) return kRequestFailed;
     // A cancel that came between two files stops the run's later uploads too.
-    if (WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) return kRequestCancelled;
+    if (Stopped()) return kRequestCancelled;
     for (const FormParam& param : params) {
         upload->AddParam(param.name.c_str(), param.value.c_str(), param.isFile ? 1 : 0);
     }

@@ -44,6 +44,7 @@ public:
 
 private:
     static int OnProgress(uint32_t posted, uint32_t total, void* progress);
+    bool Stopped() const;
 
     UniqueHandle stop_;  // manual-reset: set once by Cancel, for good
     DWORD probeDeadlineMs_ = kProbeDeadlineMs;
