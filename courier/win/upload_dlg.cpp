@@ -23,10 +23,12 @@ constexpr const char* kDefaultProbes[] = {"http://example.com/", "http://neverss
 constexpr DWORD kWorkerStopMs = 5000;
 // How long an unload from another thread waits for the dialog's thread to close it.
 constexpr DWORD kUnloadCloseMs = 5000;
+// The largest "deadline" of Courier.cfg taken (a day).
+constexpr UINT kLongestDeadlineSeconds = 86400;
 // How long Cancel gives a running upload to notice it.
 constexpr DWORD kCancelPauseMs = 100;
-// Sent to the dialog by an unload on another thread: close as the close box would.
-constexpr UINT kCloseForUnload = WM_APP + 1;
+// Sent to the dialog by an unload on another thread: end the run, leave the window inert.
+constexpr UINT kEndForUnload = WM_APP + 1;
 
 HICON SmallIcon() {
     static HICON icon = static_cast<HICON>(
@@ -117,6 +119,10 @@ void CUploadDlg::ReadConfiguration() {
         std::string probe = ProfileText(keys[i], kDefaultProbes[i], file);
         if (!probe.empty()) settings_.probes.push_back(std::move(probe));
     }
+    // The longest any one probe, check or upload may take, in seconds (beyond what an
+    // upload's body needs); the built-in limits without it.
+    const UINT deadline = GetPrivateProfileIntA("config", "deadline", 0, file.c_str());
+    if (deadline > 0 && deadline <= kLongestDeadlineSeconds) requests_.SetDeadline(deadline * 1000);
 }
 
 bool CUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -138,9 +144,11 @@ bool CUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
             }
             break;
         case WM_CLOSE:
-        case kCloseForUnload:
             // The close box closes at once, without the Cancel button's steps.
             DestroyWindow(hwnd());
+            return true;
+        case kEndForUnload:
+            EndRunForUnload(false);
             return true;
     }
     return false;
@@ -291,34 +299,46 @@ void CUploadDlg::CloseForUnload() {
         DestroyWindow(window);
         return;
     }
-    // The window belongs to another thread, which closes it as its close box would while
-    // the unload waits; its procedure has returned when the answer comes.
+    // The window belongs to another thread, which ends the run while the unload waits.
+    // It must not destroy the window now: its controls may have to load code on the way,
+    // and the loader is the unload's until it is done.
     DWORD_PTR ignored = 0;
-    if (SendMessageTimeoutA(window, kCloseForUnload, 0, 0, SMTO_NORMAL, kUnloadCloseMs,
-                            &ignored) != 0 ||
-        !IsWindow(window)) {
+    if (SendMessageTimeoutA(window, kEndForUnload, 0, 0, SMTO_NORMAL, kUnloadCloseMs,
+                            &ignored) != 0) {
         return;
     }
-    // That thread takes no messages. The run ends from here: the worker finishes by
-    // itself, or is ended as the last resort when it is stuck in a call; the window stays
-    // without this library's code behind it; the host is told when its thread takes
-    // messages again. This object stays: the window's thread may still refer to it.
+    // That thread takes no messages: the run ends from here.
+    EndRunForUnload(true);
+}
+
+void CUploadDlg::EndRunForUnload(bool fromOtherThread) {
+    windowGone_ = true;
     requests_.Cancel();
-    if (worker_) worker_->End(kWorkerStopMs);
+    if (fromOtherThread) {
+        // The worker finishes by itself; ended as the last resort when stuck in a call.
+        if (worker_) worker_->End(kWorkerStopMs);
+    } else if (!WorkerFinished(kWorkerStopMs)) {
+        kvwin::Locked hold(state_.strayLock);
+        state_.strayWorkers.push_back(worker_.release());
+    }
     MakeWindowInert();
     language_.Abandon();
-    WriteResultsAndNotify(true);
+    // This object stays: nothing of it is used again, and a thread that is not ours may
+    // still be on its way out of it.
+    WriteResultsAndNotify(fromOtherThread);
 }
 
 void CUploadDlg::MakeWindowInert() {
     const HWND window = hwnd();
-    // The dialog manager's own procedure stays; ours, and the buttons' subclass, go.
-    SetWindowLongPtrA(window, DWLP_DLGPROC, 0);
+    // Hidden, with the system's own procedures behind the window and its buttons; its
+    // thread destroys it (and its controls) when it next takes messages.
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
     for (int id : {IDOK, IDC_CANCEL_RUN}) {
         const HWND button = GetDlgItem(window, id);
         SetWindowLongPtrA(button, GWLP_WNDPROC, GetClassLongPtrA(button, GCLP_WNDPROC));
     }
     ShowWindowAsync(window, SW_HIDE);
+    PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
 void CUploadDlg::EndStrayWorkers(RunState& state, DWORD graceMs) {

@@ -80,8 +80,11 @@ private:
     // cancelled), letting its sends to this thread through; then ends its thread.
     bool WorkerFinished(DWORD graceMs);
     void WriteResultsAndNotify(bool fromOtherThread);
-    // For an unload whose dialog thread does not answer: the window stays, hidden, with
-    // nothing of this library's code behind it.
+    // The run ends for an unload on another thread, on the dialog's thread or (when that
+    // takes no messages) on the unloading one: results, notice, an inert window.
+    void EndRunForUnload(bool fromOtherThread);
+    // The window stays for the moment, hidden, with nothing of this library's code behind
+    // it, and goes when its thread next takes messages.
     void MakeWindowInert();
 
     static void UploadThreadProc(void* dialog);
