@@ -34,13 +34,12 @@ LARGE_INTEGER Now() {
 std::vector<std::string> ListFiles(const std::string& folder) {
     std::vector<std::string> files;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return files;
+    const UniqueFind search(FindFirstFileA((folder + "\\*").c_str(), &found));
+    if (!search) return files;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             files.push_back(folder + "\\" + found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.get(), &found));
     return files;
 }
 

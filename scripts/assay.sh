@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: scans files with Assayer.dll and prints a verdict table.
-#   bash scripts/assay.sh [--config FILE] [--signatures FILE]... [--json] [--quiet]
-#                         [--jobs N] [--timeout SECONDS] [PATH...]
+#   bash scripts/assay.sh [--config FILE] [--signatures FILE]... [--log FILE] [--json]
+#                         [--quiet] [--jobs N] [--timeout SECONDS] [PATH...]
 # Installs and builds what is missing first (scripts/setup.sh, then the windows
 # preset's assay.exe, Assayer.dll and demonstration samples), converts Linux paths
 # for Wine and runs assay.exe in the build tree's private prefix. Without paths it
@@ -60,6 +60,10 @@ while [ $# -gt 0 ]; do
             [ $# -ge 2 ] || { options+=("$1"); shift; continue; }
             options+=("$1" "$(absolute "$2")"); shift 2 ;;
         --signatures=*) options+=(--signatures "$(absolute "${1#--signatures=}")"); shift ;;
+        --log)
+            [ $# -ge 2 ] || { options+=("$1"); shift; continue; }
+            options+=("$1" "$(absolute "$2")"); shift 2 ;;
+        --log=*) options+=(--log "$(absolute "${1#--log=}")"); shift ;;
         --jobs | -j | --timeout)  # a number follows
             [ $# -ge 2 ] || { options+=("$1"); shift; continue; }
             options+=("$1" "$2"); shift 2 ;;
@@ -87,7 +91,8 @@ to_windows() {
 windows_paths=()
 if [ ${#options[@]} -gt 0 ]; then
     for i in "${!options[@]}"; do
-        if { [ "${options[$i]}" = --config ] || [ "${options[$i]}" = --signatures ]; } &&
+        if { [ "${options[$i]}" = --config ] || [ "${options[$i]}" = --signatures ] ||
+             [ "${options[$i]}" = --log ]; } &&
             [ $((i + 1)) -lt ${#options[@]} ]; then
             to_windows "${options[$((i + 1))]}"
             options[$((i + 1))]=$(head -n 1 "$tmp/windows")

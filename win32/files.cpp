@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -19,6 +20,8 @@ constexpr int kMoveAttempts = 10;
 constexpr DWORD kMoveRetryMs = 50;
 // Names tried for the temporary file before giving up.
 constexpr int kTemporaryNameAttempts = 64;
+// The longest path the ANSI file calls take (MAX_PATH with its terminating NUL).
+constexpr size_t kLongestAnsiPath = MAX_PATH - 1;
 
 // Device names ("CON", "NUL", "COM1") and pipes resolve to the device namespace.
 bool NamesDevice(const std::string& path) {
@@ -102,15 +105,29 @@ std::string FolderPrefix(const std::string& path) {
     return path.substr(0, cut);
 }
 
+// The name of the temporary file for `number` in `folder`: "~kv<process>_<number>.tmp",
+// or, where that would make the path longer than the file calls take, one of at most
+// `room` characters.
+std::string TemporaryName(const std::string& folder, unsigned number, size_t room) {
+    char leaf[32];
+    wsprintfA(leaf, "~kv%lx_%x.tmp", GetCurrentProcessId(), number);
+    if (folder.size() + std::strlen(leaf) <= kLongestAnsiPath) return folder + leaf;
+    wsprintfA(leaf, "%08x", number ^ (GetCurrentProcessId() << 12));
+    const std::string mark = room > 1 ? "~" : "";
+    return folder + mark + (leaf + 8 - std::min<size_t>(8, room - mark.size()));
+}
+
 // A new, empty file beside `target` with a short name of its own; invalid when none can
 // be made.
 UniqueFile CreateTemporaryBeside(const std::string& target, std::string* name, DWORD* error) {
     static std::atomic<unsigned> counter{0};
     const std::string folder = FolderPrefix(target);
+    // A name as long as the target's own always fits where the target does.
+    const size_t room =
+        std::max<size_t>({1, target.size() - folder.size(),
+                          kLongestAnsiPath - std::min<size_t>(kLongestAnsiPath, folder.size())});
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        char leaf[32];
-        wsprintfA(leaf, "~kv%lx_%x.tmp", GetCurrentProcessId(), counter.fetch_add(1));
-        *name = folder + leaf;
+        *name = TemporaryName(folder, counter.fetch_add(1), room);
         UniqueFile file(CreateFileA(name->c_str(), GENERIC_WRITE,
                                     0,                      // nobody else while it is written
                                     nullptr,                // default security

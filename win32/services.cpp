@@ -22,13 +22,20 @@ bool ServiceExists(SC_HANDLE manager, const char* name) {
 UniqueService CreateKernelDriverService(SC_HANDLE manager, const char* name,
                                         const char* displayName, const char* imagePath,
                                         DWORD access) {
+    return CreateKernelDriverService(manager, name, displayName, imagePath, access,
+                                     SERVICE_ERROR_NORMAL);
+}
+
+UniqueService CreateKernelDriverService(SC_HANDLE manager, const char* name,
+                                        const char* displayName, const char* imagePath,
+                                        DWORD access, DWORD errorControl) {
     return UniqueService(CreateServiceA(manager,
                                         name,                   // service name
                                         displayName,            // display name
                                         access,                 // access asked
                                         SERVICE_KERNEL_DRIVER,  // type
                                         SERVICE_DEMAND_START,   // started by its component
-                                        SERVICE_ERROR_NORMAL,   // error control
+                                        errorControl,           // error control
                                         imagePath,              // absolute, unquoted
                                         nullptr,                // no load-order group
                                         nullptr,                // no tag

@@ -30,6 +30,11 @@ bool ServiceExists(SC_HANDLE manager, const char* name);
 UniqueService CreateKernelDriverService(SC_HANDLE manager, const char* name,
                                         const char* displayName, const char* imagePath,
                                         DWORD access = kDriverServiceAccess);
+// The same with the error control the service is created with (SERVICE_ERROR_IGNORE for
+// a driver whose failure to start the system should not even log).
+UniqueService CreateKernelDriverService(SC_HANDLE manager, const char* name,
+                                        const char* displayName, const char* imagePath,
+                                        DWORD access, DWORD errorControl);
 
 enum class ServiceWait {
     kReached,    // the service is in the wanted state

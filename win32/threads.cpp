@@ -46,6 +46,12 @@ void ParkedThread::End(DWORD graceMs) {
         // Parked outside this library's code: the APC runs ExitThread there, which
         // completes once the unload has released the loader lock.
         QueueUserAPC(ExitThreadApc(), thread_.get(), 0);
+        // Until then the thread's wait still names these two events: woken for the APC,
+        // Wine asks for the signal and the wait again, and with a closed handle the call
+        // fails and returns into this library's code, which is about to be unmapped. So
+        // they are not closed here; they go with the thread (two handles an unload).
+        parked_.release();
+        never_.release();
     } else if (ended != WAIT_OBJECT_0 + 1) {
         // Stuck in a call that does not return: the last resort. A terminated thread
         // needs no lock to end, so waiting for it cannot deadlock; until it is gone it

@@ -7,15 +7,16 @@
 #include <vector>
 
 #include "data_provider.h"
+#include "kavro/assayer.h"
 #include "virus_captor.h"
 
-// Facts a host may add to a subject with AppendInfo.
+// Facts a host may add to a subject with AppendInfo, numbered as hosts know them.
 enum SubjectFact : int {
-    kFactPath = 1,        // data: pointer to a pointer to a NUL-terminated text
-    kFactStamp = 2,       // data: 8 bytes
-    kFactCreateTime = 3,  // data: signed 64-bit seconds since 1970-01-01 UTC
-    kFactSize = 4,        // data: signed 32-bit byte count
-    kFactContent = 5,     // data: pointer to a pointer to the bytes (after the size)
+    kFactPath = kavro::kAssayerFactPath,              // data: pointer to a pointer to a text
+    kFactStamp = kavro::kAssayerFactStamp,            // data: 8 bytes
+    kFactCreateTime = kavro::kAssayerFactCreateTime,  // data: signed 64-bit seconds since 1970
+    kFactSize = kavro::kAssayerFactSize,              // data: signed 32-bit byte count
+    kFactContent = kavro::kAssayerFactContent,        // data: pointer to a pointer to the bytes
 };
 
 class CAssayer {

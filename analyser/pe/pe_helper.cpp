@@ -220,11 +220,18 @@ int CPEHelper::AddPackerRows(const std::function<bool(SignatureDatabaseParser&)>
 }
 
 int CPEHelper::LoadSignatures(const char* path, char* message, int messageSize) {
+    return LoadSignaturesFrom(
+        [path](const SignatureFeed& feed, std::string* why) {
+            return ReadSignatureFile(path, feed, why);
+        },
+        message, messageSize);
+}
+
+int CPEHelper::LoadSignaturesFrom(const SignatureReader& read, char* message, int messageSize) {
     std::string why;
     return AddPackerRows(
         [&](SignatureDatabaseParser& parser) {
-            return ReadSignatureFile(
-                path, [&](const char* data, size_t size) { parser.Feed(data, size); }, &why);
+            return read([&](const char* data, size_t size) { parser.Feed(data, size); }, &why);
         },
         &why, message, messageSize);
 }

@@ -4,6 +4,7 @@
 // never copies or owns it. Images are hostile input: every read goes through ImageView,
 // every count read from the file is clamped to what the image can hold.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,12 @@ public:
     // when given, receives one line saying what was added and skipped, or why nothing
     // was, cut to `messageSize` bytes with its NUL.
     int LoadSignatures(const char* path, char* message, int messageSize);
+    // The same with the database read by `read`, which passes the text to `feed` in pieces
+    // and answers false, with the reason for the message in `why`, when it cannot read it
+    // all.
+    using SignatureFeed = std::function<void(const char*, size_t)>;
+    using SignatureReader = std::function<bool(const SignatureFeed& feed, std::string* why)>;
+    int LoadSignaturesFrom(const SignatureReader& read, char* message, int messageSize);
     // The same with the database's text in memory.
     int LoadSignatureText(const char* text, size_t size, char* message, int messageSize);
 

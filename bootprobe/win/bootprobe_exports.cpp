@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "host_file_system_win.h"
+#include "kavro/bootprobe.h"
 #include "sign_check_win.h"
 
 namespace {
@@ -16,6 +17,11 @@ CTrustVerifier& TheTrustVerifier() {
 }  // namespace
 
 extern "C" {
+
+// The exports as hosts declare them: a definition below that differs from its host's
+// declaration in a type or the calling convention does not compile.
+kavro::BootProbeCheckSign CheckSign;
+kavro::BootProbeCheckHost CheckHost;
 
 BOOL WINAPI CheckSign(const char* fileName, int* state) {
     try {

@@ -2,6 +2,7 @@
 
 #include "win32/files.h"
 #include "win32/handles.h"
+#include "win32/paths.h"
 
 namespace {
 
@@ -30,11 +31,11 @@ Win32HostFileSystem::~Win32HostFileSystem() {
 }
 
 bool Win32HostFileSystem::SystemDirectory(std::string* out) {
-    char work[MAX_PATH] = {};
     // The running program's path is read first, as a check that the process can tell
-    // where it runs from at all.
-    const DWORD module = GetModuleFileNameA(nullptr, work, MAX_PATH);
-    if (module == 0 || module >= MAX_PATH) return false;
+    // where it runs from at all. It may be longer than MAX_PATH: the read grows its
+    // buffer, so a program in a deep folder is not taken for one that cannot tell.
+    if (kvwin::ModulePath(nullptr).empty()) return false;
+    char work[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryA(work, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
     out->assign(work, length);

@@ -1,6 +1,6 @@
-// Pins the slot numbers and the thiscall convention of the interfaces that cross binary
-// boundaries: each call below goes through a hand-made vtable whose entries record the
-// slot they stand in. A reordered or inserted virtual shows up as the wrong slot.
+// Pins the slot numbers of the interfaces that cross binary boundaries: each call below
+// goes through a table of stubs that record the slot they stand in (slot_stubs.h). A
+// reordered or inserted virtual shows up as the wrong slot.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,22 +12,17 @@
 using namespace kvtest;
 
 TEST(InterfaceSlots, Component) {
-    const void* vtable[] = {reinterpret_cast<const void*>(&Stub2<0>),
-                            reinterpret_cast<const void*>(&Stub2<1>)};
-    FakeObject fake{vtable};
-    IComponent* c = AsInterface<IComponent>(fake);
+    StubObject<IComponent> fake{Entry(&Stub2<0>), Entry(&Stub2<1>)};
+    IComponent* c = fake.get();
     EXPECT_SLOT(0, c->GetName(nullptr, 0));
     EXPECT_SLOT(1, c->GetInterface("x", 0));
 }
 
 TEST(InterfaceSlots, ComponentManager) {
-    const void* vtable[] = {
-        reinterpret_cast<const void*>(&Stub2<0>), reinterpret_cast<const void*>(&Stub2<1>),
-        reinterpret_cast<const void*>(&Stub2<2>), reinterpret_cast<const void*>(&Stub2<3>),
-        reinterpret_cast<const void*>(&Stub1<4>), reinterpret_cast<const void*>(&Stub0<5>),
-        reinterpret_cast<const void*>(&Stub2<6>), reinterpret_cast<const void*>(&Stub0<7>)};
-    FakeObject fake{vtable};
-    IKavroComponentManager* m = AsInterface<IKavroComponentManager>(fake);
+    StubObject<IKavroComponentManager> fake{Entry(&Stub2<0>), Entry(&Stub2<1>), Entry(&Stub2<2>),
+                                            Entry(&Stub2<3>), Entry(&Stub1<4>), Entry(&Stub0<5>),
+                                            Entry(&Stub2<6>), Entry(&Stub0<7>)};
+    IKavroComponentManager* m = fake.get();
     IComponent* out = nullptr;
     EXPECT_SLOT(0, m->GetName(nullptr, 0));
     EXPECT_SLOT(1, m->GetInterface("x", 0));
@@ -41,13 +36,11 @@ TEST(InterfaceSlots, ComponentManager) {
 }
 
 TEST(InterfaceSlots, MultiLanguage) {
-    const void* vtable[11];
-    vtable[0] = reinterpret_cast<const void*>(&Stub0<0>);
-    vtable[1] = reinterpret_cast<const void*>(&Stub2<1>);
-    for (int i = 2; i < 10; ++i) vtable[i] = reinterpret_cast<const void*>(&Stub0<99>);
-    vtable[10] = reinterpret_cast<const void*>(&Stub1<10>);
-    FakeObject fake{vtable};
-    MultiLanguage* language = AsInterface<MultiLanguage>(fake);
+    StubObject<MultiLanguage> fake{Entry(&Stub0<0>),  Entry(&Stub2<1>),  Entry(&Stub0<99>),
+                                   Entry(&Stub0<99>), Entry(&Stub0<99>), Entry(&Stub0<99>),
+                                   Entry(&Stub0<99>), Entry(&Stub0<99>), Entry(&Stub0<99>),
+                                   Entry(&Stub0<99>), Entry(&Stub1<10>)};
+    MultiLanguage* language = fake.get();
     std::string text;
     EXPECT_SLOT(1, language->GetString("Ok", &text));
     EXPECT_SLOT(10, language->SetLanguageFile("LogDesk.Lng"));

@@ -5,31 +5,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "kavro/netwarden.h"
+
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "rule records are stored as little-endian memory images"
 #endif
 
-// 112 bytes: the same in memory, in both rule files and in the list operations' arguments
-// (hosts pass arrays of it).
-struct FirewallRule {
-    int32_t state;   // 1 for rules taken from the default file; never sent to the driver
-    uint32_t flags;  // bit 0x40 in the default file pins address B to 127.0.0.1
-    char text[64];   // NUL-terminated when shorter than 64 bytes
-    int32_t ruleId;  // the key of every list operation
-    uint32_t addressA;
-    uint32_t maskA;     // 0 reaches the driver as 0xFFFFFFFF
-    uint32_t addressB;  // IPv4, network byte order
-    uint32_t maskB;     // 0 reaches the driver as 0xFFFFFFFF
-    uint16_t portALow;
-    uint16_t portAHigh;
-    uint16_t portBLow;
-    uint16_t portBHigh;
-    uint8_t protocol;
-    uint8_t unused[3];  // kept in files, not sent
-    uint32_t valueC;
-    uint32_t valueD;
-};
-
+// FirewallRule, 112 bytes: the same in memory, in both rule files and in the list
+// operations' arguments (hosts pass arrays of it). Hosts have it from
+// include/kavro/netwarden.h; its offsets are pinned here.
 static_assert(sizeof(FirewallRule) == 112, "FirewallRule is 112 bytes");
 static_assert(offsetof(FirewallRule, state) == 0, "state");
 static_assert(offsetof(FirewallRule, flags) == 4, "flags");
@@ -83,6 +67,6 @@ static_assert(offsetof(DriverRule, valueC) == 36, "valueC");
 static_assert(offsetof(DriverRule, valueD) == 40, "valueD");
 
 // The component's rule lists (the persistent and the temporary one).
-using RuleList = std::vector<FirewallRule>;
+using RuleList = FirewallRuleList;
 
 DriverRule MakeDriverRule(const FirewallRule& rule);

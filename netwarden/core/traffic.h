@@ -5,19 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-// As the driver writes it. Bytes 4-15 and 24-27 form the merge key, bytes 20-23 are the
-// amount that is summed, bytes 0-3 and 16-19 ride along from the first entry of a key.
-struct TrafficEntry {
-    uint32_t carried0;   // 0-3, not part of the key
-    uint32_t keyA;       // 4-7
-    uint32_t keyB;       // 8-11
-    uint16_t keyC;       // 12-13
-    uint16_t keyD;       // 14-15
-    uint32_t carried16;  // 16-19, not part of the key
-    uint32_t amount;     // 20-23
-    uint32_t keyE;       // 24-27
-};
+#include "kavro/netwarden.h"
 
+// TrafficEntry as the driver writes it and TrafficRecord as the host gets it, from
+// include/kavro/netwarden.h; their offsets are pinned here.
 static_assert(sizeof(TrafficEntry) == 28, "TrafficEntry is 28 bytes");
 static_assert(offsetof(TrafficEntry, carried0) == 0, "carried0");
 static_assert(offsetof(TrafficEntry, keyA) == 4, "keyA");
@@ -27,12 +18,6 @@ static_assert(offsetof(TrafficEntry, keyD) == 14, "keyD");
 static_assert(offsetof(TrafficEntry, carried16) == 16, "carried16");
 static_assert(offsetof(TrafficEntry, amount) == 20, "amount");
 static_assert(offsetof(TrafficEntry, keyE) == 24, "keyE");
-
-struct TrafficRecord {
-    TrafficEntry first;  // the first entry of its key in the poll
-    uint32_t sum;        // amounts of all entries of the key
-    uint32_t number;     // how many entries had the key
-};
 
 static_assert(sizeof(TrafficRecord) == 36, "TrafficRecord is 36 bytes");
 static_assert(offsetof(TrafficRecord, first) == 0, "first");

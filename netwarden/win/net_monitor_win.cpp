@@ -25,9 +25,13 @@ class CNetMonitor::DriverPort final : public IRuleDriver {
 public:
     explicit DriverPort(CNetMonitor* monitor) : monitor_(monitor) {}
     bool AddBatch(const DriverRule* rules, size_t count, int32_t* answer) override {
+        // Only an answer the driver wrote whole confirms anything: a success that wrote
+        // fewer bytes is taken as a refusal.
+        DWORD returned = 0;
         return monitor_->Control(kAddRulesCode, rules,
                                  static_cast<DWORD>(count * sizeof(DriverRule)), answer,
-                                 sizeof *answer);
+                                 sizeof *answer, &returned) &&
+               returned == sizeof *answer;
     }
     bool Delete(int32_t ruleId) override {
         int32_t unused = 0;
@@ -132,6 +136,7 @@ bool CNetMonitor::LoadRules() {
     {
         kvwin::SrwExclusive lock(&lock_);
         userRulePath_ = userPath;
+        userFileUnread_ = false;
     }
     // The default file must be there even when the user has a file of their own. Both
     // files are read while others may only read them too: a file that another program
@@ -144,11 +149,17 @@ bool CNetMonitor::LoadRules() {
 
     RuleList loaded;
     // The user has a file when anything by its name is there, a folder too; one that
-    // cannot be read loads nothing, and that is not a failure.
+    // cannot be read loads nothing, and that is not a failure. But the list then holds
+    // the user's rules no more: saving it would put it in their place, so SaveUserRules
+    // refuses while that file is there.
     if (kvwin::PathExists(userPath)) {
         std::vector<uint8_t> user;
-        if (kvwin::ReadWholeFile(userPath, kMaxRuleFileBytes, &user, FILE_SHARE_READ))
+        if (kvwin::ReadWholeFile(userPath, kMaxRuleFileBytes, &user, FILE_SHARE_READ)) {
             loaded = LoadUserRules(user.data(), user.size(), &nextRuleId_);
+        } else {
+            kvwin::SrwExclusive lock(&lock_);
+            userFileUnread_ = true;
+        }
     } else {
         loaded = LoadDefaultRules(defaults.data(), defaults.size(), &nextRuleId_);
     }
@@ -217,6 +228,8 @@ int CNetMonitor::SaveUserRules() {
         std::vector<uint8_t> bytes;
         {
             kvwin::SrwExclusive lock(&lock_);
+            // Once the user's file is gone nothing of theirs can be lost any more.
+            if (userFileUnread_ && kvwin::PathExists(userRulePath_)) return 0;
             path = userRulePath_;
             bytes = EncodeUserRules(persistent_);
         }

@@ -69,6 +69,8 @@ private:
     // Guards everything below; sinks are called after it is released.
     SRWLOCK lock_ = SRWLOCK_INIT;
     std::string userRulePath_;
+    // The user's rule file was there but could not be read when the rules were loaded.
+    bool userFileUnread_ = false;
     std::deque<INetMonitorSink*> sinks_;
     RuleList persistent_;
     RuleList temporary_;

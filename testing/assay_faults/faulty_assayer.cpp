@@ -5,32 +5,27 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "assayer_instance_win.h"
+#include "kavro/assayer.h"
 #include "pe_helper.h"
+#include "win32/files.h"
+#include "win32/handles.h"
+#include "win32/paths.h"
 
 namespace {
 
 void NoteTry(const char* marker, const char* path) {
-    HMODULE self = nullptr;
-    GetModuleHandleExA(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCSTR>(&NoteTry), &self);
-    char log[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(self, log, MAX_PATH);
-    char* slash = strrchr(log, '\\');
-    if (length == 0 || slash == nullptr) return;
-    strcpy(slash + 1, "faults.log");
-    HANDLE file = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    char line[MAX_PATH + 32];
-    const int size = std::snprintf(line, sizeof(line), "%s %s\n", marker, path);
-    DWORD wrote = 0;
-    WriteFile(file, line, static_cast<DWORD>(size), &wrote, nullptr);
-    CloseHandle(file);
+    const std::string folder = kvwin::ModuleFolder(kvwin::ThisModule());
+    if (folder.empty()) return;
+    const UniqueFile log(CreateFileA((folder + "faults.log").c_str(), FILE_APPEND_DATA,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!log) return;
+    const std::string line = std::string(marker) + " " + path + "\n";
+    kvwin::WriteAll(log.get(), line.data(), line.size());
 }
 
 void MisbehaveFor(int subjectId) {
@@ -53,6 +48,16 @@ void MisbehaveFor(int subjectId) {
 }  // namespace
 
 extern "C" {
+
+// The exports as hosts declare them.
+kavro::AssayerInit init;
+kavro::AssayerAppendInfo AppendInfo;
+kavro::AssayerAnalyseInfo AnalyseInfo;
+kavro::AssayerGetAnalyseResult GetAnalyseResult;
+kavro::AssayerReleaseInfo ReleaseInfo;
+kavro::AssayerRelease Release;
+kavro::AssayerGetAnalyseHits GetAnalyseHits;
+kavro::AssayerLoadSignatures LoadSignatures;
 
 int __cdecl init(const char* configPath, const char* ruleDbPath1, const char* ruleDbPath2) {
     return TheAssayer().Init(configPath, ruleDbPath1, ruleDbPath2);

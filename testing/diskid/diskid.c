@@ -1,6 +1,7 @@
 /* A test double for the disk devices the machine identifier asks for their model: SCSI
    ports answering the miniport identify, and drives answering the SMART requests. It
-   answers only requests whose every checked byte is as a real driver expects them. */
+   answers only requests of exactly the sizes the identifier sends and whose every checked
+   byte is as a real driver expects them. */
 #include <ntddk.h>
 #include <string.h>
 
@@ -75,7 +76,8 @@ static NTSTATUS Smart(const DISK_DOUBLE* disk, ULONG code, UCHAR* buffer, ULONG 
         return STATUS_SUCCESS;
     }
     if (code != SMART_RCV_DRIVE_DATA_CODE) return STATUS_INVALID_DEVICE_REQUEST;
-    if (in < 33 || out < OUT_HEADER + IDENTIFY_SIZE) return STATUS_BUFFER_TOO_SMALL;
+    /* SENDCMDINPARAMS as the identifier sends it: 35 bytes, its one-byte buffer included. */
+    if (in != 35 || out < OUT_HEADER + IDENTIFY_SIZE) return STATUS_BUFFER_TOO_SMALL;
     const UCHAR command = (disk->deviceMap & 0x10) ? 0xA1 : 0xEC;
     if (Get32(buffer) != IDENTIFY_SIZE || !IdentifyRegistersOk(buffer, command)) {
         return STATUS_INVALID_PARAMETER;
@@ -89,7 +91,7 @@ static NTSTATUS Smart(const DISK_DOUBLE* disk, ULONG code, UCHAR* buffer, ULONG 
 static NTSTATUS Scsi(const DISK_DOUBLE* disk, ULONG code, UCHAR* buffer, ULONG in, ULONG out,
                      ULONG_PTR* information) {
     if (code != SCSI_MINIPORT_CODE) return STATUS_INVALID_DEVICE_REQUEST;
-    if (in < SRB_HEADER + 33 || out < SRB_HEADER + OUT_HEADER + IDENTIFY_SIZE) {
+    if (in != SRB_HEADER + 35 || out < SRB_HEADER + OUT_HEADER + IDENTIFY_SIZE) {
         return STATUS_BUFFER_TOO_SMALL;
     }
     if (Get32(buffer) != SRB_HEADER || RtlCompareMemory(buffer + 4, "SCSIDISK", 8) != 8 ||

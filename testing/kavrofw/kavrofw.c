@@ -20,6 +20,7 @@ static unsigned int g_claim;
 static unsigned int g_refuse[16];
 static int g_answerAddSet;
 static int g_answerAddWith;
+static ULONG g_answerAddBytes = 4;
 
 /* A plain loop: the image links nothing but ntoskrnl. */
 static void CopyBytes(void* to, const void* from, ULONG size) {
@@ -63,8 +64,10 @@ static NTSTATUS AddRules(unsigned char* buffer, ULONG inLength, ULONG outLength,
     answer = Read32(buffer + (n - 1) * RULE_BYTES + 4);
     if (g_answerAddSet) answer = g_answerAddWith;
     g_answerAddSet = 0;
-    Write32(buffer, (unsigned)answer);
-    *info = 4;
+    /* A steered answer succeeds with fewer bytes written than the 4 asked for. */
+    if (g_answerAddBytes >= 4) Write32(buffer, (unsigned)answer);
+    *info = g_answerAddBytes;
+    g_answerAddBytes = 4;
     return STATUS_SUCCESS;
 }
 
@@ -162,6 +165,9 @@ static NTSTATUS Steer(ULONG code, unsigned char* buffer, ULONG inLength, ULONG o
     switch (code) {
     case KAVROFW_REPORT_HELD: g_reportHeld = (unsigned)Read32(buffer); return STATUS_SUCCESS;
     case KAVROFW_CLAIM_COUNT: g_claim = (unsigned)Read32(buffer); return STATUS_SUCCESS;
+    case KAVROFW_ANSWER_ADD_SHORT:
+        g_answerAddBytes = (ULONG)Read32(buffer) < 4 ? (ULONG)Read32(buffer) : 4;
+        return STATUS_SUCCESS;
     case KAVROFW_ANSWER_ADD_WITH:
         g_answerAddSet = 1;
         g_answerAddWith = Read32(buffer);
@@ -240,6 +246,7 @@ NTSTATUS WINAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     g_reportHeld = KAVROFW_REAL;
     g_claim = KAVROFW_REAL;
     g_answerAddSet = 0;
+    g_answerAddBytes = 4;
     KeInitializeMutex(&g_lock, 0);
 
     RtlInitUnicodeString(&name, L"\\Device\\KavroFirewall");

@@ -15,6 +15,7 @@
 #define KAVROFW_CLAIM_COUNT KAVROFW_CODE(0xA04)     /* in: count the next traffic answer claims */
 #define KAVROFW_REFUSE KAVROFW_CODE(0xA05)          /* in: KavroFwRefusal */
 #define KAVROFW_ANSWER_ADD_WITH KAVROFW_CODE(0xA06) /* in: id the next add answers with */
+#define KAVROFW_ANSWER_ADD_SHORT KAVROFW_CODE(0xA07) /* in: bytes the next add's answer has */
 
 #define KAVROFW_REAL 0xFFFFFFFFu
 #define KAVROFW_MAX_RULES 1024

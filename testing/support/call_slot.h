@@ -1,6 +1,8 @@
 #pragma once
-// Calls a slot of an object by number, as thiscall through the table at its offset 0:
-// the way a host built by another compiler calls it.
+// Calls a slot of a real object by number, as thiscall through the table at its offset
+// 0: the way a foreign host, built by another compiler, calls an object a DLL of ours
+// handed out. Tests use it to drive real objects as such a host would; the slot numbers
+// themselves are pinned by the stub tables of slot_stubs.h. Windows tree only (thiscall).
 namespace kvtest {
 
 template <class Result, class... Args>

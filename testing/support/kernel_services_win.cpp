@@ -1,14 +1,13 @@
 #include "kernel_services_win.h"
 
-#include "win32/handles.h"
+#include "win32/services.h"
 
 namespace kvtest {
 
 namespace {
 
-UniqueService Manager(DWORD access = SC_MANAGER_ALL_ACCESS) {
-    return UniqueService(OpenSCManagerA(nullptr, nullptr, access));
-}
+// How long a removal waits for a running service to stop.
+constexpr DWORD kStopLimitMs = 5000;
 
 // `ok`, with the last error put back as it was when the result was known: closing the
 // handles on the way out may have changed it.
@@ -20,40 +19,32 @@ bool Answer(bool ok, DWORD error) {
 }  // namespace
 
 bool ServiceExists(const char* name) {
-    UniqueService manager = Manager(SC_MANAGER_CONNECT);
-    return UniqueService(OpenServiceA(manager.get(), name, SERVICE_QUERY_STATUS)).operator bool();
+    const UniqueService manager = kvwin::OpenServiceManager();
+    return kvwin::ServiceExists(manager.get(), name);
 }
 
 bool RemoveService(const char* name) {
-    UniqueService manager = Manager();
-    UniqueService service(OpenServiceA(manager.get(), name, SERVICE_ALL_ACCESS));
-    if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
-    SERVICE_STATUS status = {};
-    if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-        for (int i = 0; i < 500 && status.dwCurrentState != SERVICE_STOPPED; ++i) {
-            Sleep(10);
-            if (!QueryServiceStatus(service.get(), &status)) break;
-        }
+    DWORD error = 0;
+    {
+        const UniqueService manager = kvwin::OpenServiceManager();
+        const UniqueService service = kvwin::OpenNamedService(
+            manager.get(), name, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+        if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
+        // A service that will not stop is deleted all the same: it goes when it stops.
+        kvwin::StopService(service.get(), kStopLimitMs);
+        if (DeleteService(service.get())) return true;
+        error = GetLastError();
     }
-    return DeleteService(service.get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+    return Answer(error == ERROR_SERVICE_MARKED_FOR_DELETE, error);
 }
 
 bool CreateDriverService(const char* name, const std::string& image, DWORD errorControl) {
     DWORD error = 0;
     {
-        UniqueService manager = Manager();
-        UniqueService service(CreateServiceA(manager.get(),
-                                             name,  // service name
-                                             name,  // display name
-                                             SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
-                                             SERVICE_DEMAND_START,  // StartDriverService starts it
-                                             errorControl,
-                                             image.c_str(),  // the .sys file, an absolute path
-                                             nullptr,        // no load-order group
-                                             nullptr,        // no tag
-                                             nullptr,        // no dependencies
-                                             nullptr,        // the system's own account
-                                             nullptr));      // no password
+        const UniqueService manager = kvwin::OpenServiceManager(SC_MANAGER_CREATE_SERVICE);
+        // The test's StartDriverService and RemoveService open it again for what they do.
+        const UniqueService service = kvwin::CreateKernelDriverService(
+            manager.get(), name, name, image.c_str(), SERVICE_QUERY_STATUS, errorControl);
         if (service) return true;
         error = GetLastError();
     }
@@ -63,8 +54,8 @@ bool CreateDriverService(const char* name, const std::string& image, DWORD error
 bool StartDriverService(const char* name) {
     DWORD error = 0;
     {
-        UniqueService manager = Manager();
-        UniqueService service(OpenServiceA(manager.get(), name, SERVICE_ALL_ACCESS));
+        const UniqueService manager = kvwin::OpenServiceManager();
+        const UniqueService service = kvwin::OpenNamedService(manager.get(), name, SERVICE_START);
         if (service && StartServiceA(service.get(), 0, nullptr)) return true;
         error = GetLastError();
     }

@@ -1,17 +1,17 @@
 #include "program_folder_win.h"
 
-#include <windows.h>
+#include "win32/paths.h"
 
 namespace kvtest {
 
 std::string ProgramPath() {
-    char path[MAX_PATH] = {};
-    return std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+    return kvwin::ModulePath(nullptr);
 }
 
 std::string ProgramFolder() {
-    const std::string path = ProgramPath();
-    return path.substr(0, path.find_last_of('\\'));
+    std::string folder = kvwin::FolderOf(ProgramPath());
+    if (!folder.empty()) folder.pop_back();
+    return folder;
 }
 
 std::string BesideProgram(const std::string& name) {

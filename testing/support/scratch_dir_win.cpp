@@ -4,6 +4,7 @@
 
 #include "program_folder_win.h"
 #include "whole_file_win.h"
+#include "win32/handles.h"
 
 namespace kvtest {
 
@@ -77,13 +78,12 @@ std::string ScratchDir::Read(const std::string& name) const {
 std::vector<std::string> ScratchDir::Names() const {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    const UniqueFind search(FindFirstFileA((path_ + "\\*").c_str(), &found));
+    if (!search) return names;
     do {
         const std::string name = found.cFileName;
         if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.get(), &found));
     return names;
 }
 
@@ -98,8 +98,7 @@ void RemoveTree(const std::string& path) {
 
 void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    if (const UniqueFind search{FindFirstFileW((path + L"\\*").c_str(), &found)}) {
         do {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -115,8 +114,7 @@ void RemoveTree(const std::wstring& path) {
             } else {
                 RemoveTree(child);
             }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &found));
     }
     RemoveDirectoryW(path.c_str());
 }

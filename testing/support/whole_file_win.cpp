@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "win32/files.h"
 #include "win32/handles.h"
 
 namespace kvtest {
@@ -19,9 +20,7 @@ UniqueFile Created(const std::wstring& path) {
 }
 
 bool WriteAll(const UniqueFile& file, const void* bytes, size_t size) {
-    DWORD written = 0;
-    return file && WriteFile(file.get(), bytes, static_cast<DWORD>(size), &written, nullptr) &&
-           written == size;
+    return file && kvwin::WriteAll(file.get(), bytes, size);
 }
 
 }  // namespace

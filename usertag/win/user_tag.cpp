@@ -40,19 +40,32 @@ void* CUserTag::GetInterface(const char* name, int) {
 }
 
 bool CUserTag::Open(const char* listPath) {
-    return Guarded([&] {
-        listPath_ = listPath != nullptr ? listPath : "";
-        cursor_.Reset();
-        if (listPath_.empty()) {
-            entries_ = EntrySet(entries_.compare());
-            return false;
-        }
+    // Until the new list and its identifier are both in place the component holds no list:
+    // an Open that fails on the way (out of memory) must not leave a path that a later
+    // AddFile would save over with an empty identifier.
+    listPath_.clear();
+    acceptedIds_.clear();
+    std::memset(machineId_, 0, sizeof(machineId_));
+    cursor_.Reset();
+    const bool opened = Guarded([&] {
+        if (listPath == nullptr || *listPath == '\0') return false;
         // One reading of the facts gives both identifiers.
         const MachineFacts facts = ReadMachineFacts();
-        WriteMachineId(MachineIdDigits(facts), machineId_, sizeof(machineId_));
-        acceptedIds_ = {machineId_, MachineIdDigits(WithoutRegistryFacts(facts))};
-        return Load();
+        char machineId[kListIdFieldSize] = {};
+        WriteMachineId(MachineIdDigits(facts), machineId, sizeof(machineId));
+        std::vector<std::string> acceptedIds = {machineId,
+                                                MachineIdDigits(WithoutRegistryFacts(facts))};
+        std::string path = listPath;
+        std::memcpy(machineId_, machineId, sizeof(machineId_));
+        acceptedIds_.swap(acceptedIds);
+        listPath_.swap(path);
+        return true;
     });
+    if (!opened) {
+        entries_ = EntrySet(entries_.compare());
+        return false;
+    }
+    return Guarded([&] { return Load(); });
 }
 
 bool CUserTag::AddFile(const char* path, const unsigned char* digest) {

@@ -19,6 +19,30 @@ TEST(Services, ExistenceNeedsOnlyAConnection) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), GetLastError());
 }
 
+TEST(Services, DriverServiceTakesTheErrorControlAsked) {
+    UniqueService manager = kvwin::OpenServiceManager(SC_MANAGER_CREATE_SERVICE);
+    ASSERT_TRUE(manager) << GetLastError();
+    const char* name = "kv_error_control_probe";
+    for (DWORD asked : {DWORD{SERVICE_ERROR_NORMAL}, DWORD{SERVICE_ERROR_IGNORE}}) {
+        // The image is never started: only the stored configuration is looked at.
+        UniqueService service =
+            asked == SERVICE_ERROR_NORMAL
+                ? kvwin::CreateKernelDriverService(manager.get(), name, name, "C:\\none.sys",
+                                                   SERVICE_QUERY_CONFIG | DELETE)
+                : kvwin::CreateKernelDriverService(manager.get(), name, name, "C:\\none.sys",
+                                                   SERVICE_QUERY_CONFIG | DELETE, asked);
+        ASSERT_TRUE(service) << GetLastError();
+        alignas(QUERY_SERVICE_CONFIGA) char buffer[8192];
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
+        DWORD needed = 0;
+        EXPECT_TRUE(QueryServiceConfigA(service.get(), config, sizeof buffer, &needed))
+            << GetLastError();
+        EXPECT_EQ(asked, config->dwErrorControl);
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), config->dwServiceType);
+        EXPECT_TRUE(DeleteService(service.get())) << GetLastError();
+    }
+}
+
 TEST(Services, StatusWaitEndsByItself) {
     // A scripted service: each query answers the next state, the last one for ever.
     struct Case {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "program_folder_win.h"
 
 namespace {
@@ -19,13 +21,24 @@ struct UnloadCase {
     bool goneAtUnload;     // the thread has ended when FreeLibrary returns
 };
 
+// A worker that runs on in the unloaded library faults there: end the test program at
+// once with the fault's address instead of waiting for a debugger.
+LONG WINAPI ReportFault(EXCEPTION_POINTERS* fault) {
+    fprintf(stderr, "fault 0x%08lx at %p\n", fault->ExceptionRecord->ExceptionCode,
+            fault->ExceptionRecord->ExceptionAddress);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 TEST(ParkedThread, UnloadEndsTheWorkerAndTheHostGoesOn) {
+    SetUnhandledExceptionFilter(ReportFault);
     const UnloadCase cases[] = {
         {"finishes when told", 0, 5000, 1000, false},
         {"never looks", 1, 300, 2000, true},
     };
-    // Two rounds each: the second load meets whatever the first unload left behind.
-    for (int round = 0; round < 2; ++round) {
+    // Several rounds: each load meets whatever the unload before it left behind, and a
+    // worker that wakes too early in one of them shows.
+    for (int round = 0; round < 12; ++round) {
         for (const UnloadCase& c : cases) {
             HMODULE probe = LoadLibraryA(kvtest::BesideProgram("ParkedProbe.dll").c_str());
             ASSERT_NE(nullptr, probe) << GetLastError();

@@ -1,57 +1,61 @@
-// Slot order of IPEHelper is an ABI between our binaries; pin every slot. Both trees
-// use the Itanium C++ ABI, where a pointer to a virtual member holds 1 + the byte offset
-// of its slot.
+// Slot order of IPEHelper is an ABI between our binaries; pin every slot. Each call goes
+// through a table of stubs that record the slot they stand in (slot_stubs.h).
 #include <cstdint>
 #include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "pe_helper.h"
+#include "slot_stubs.h"
 
 namespace {
 
-template <class Member>
-long SlotOf(Member member) {
-    struct Representation {
-        uintptr_t pointer;
-        ptrdiff_t adjustment;
-    } rep;
-    static_assert(sizeof(member) == sizeof(rep), "Itanium member pointer layout");
-    std::memcpy(&rep, &member, sizeof(rep));
-    if ((rep.pointer & 1) == 0) return -1;  // not virtual
-    return static_cast<long>((rep.pointer - 1) / sizeof(void*));
-}
+using namespace kvtest;
 
 TEST(PEHelperSlotsTest, EverySlotInItsPlace) {
-    EXPECT_EQ(0, SlotOf(&IPEHelper::Parse));
-    EXPECT_EQ(1, SlotOf(&IPEHelper::GetDosHeaderOffset));
-    EXPECT_EQ(2, SlotOf(&IPEHelper::GetNtHeaderOffset));
-    EXPECT_EQ(3, SlotOf(&IPEHelper::GetEntryOffset));
-    EXPECT_EQ(4, SlotOf(&IPEHelper::GetSectionCount));
-    EXPECT_EQ(5, SlotOf(&IPEHelper::GetSizeOfCode));
-    EXPECT_EQ(6, SlotOf(&IPEHelper::GetBaseOfCode));
-    EXPECT_EQ(7, SlotOf(&IPEHelper::GetBaseOfData));
-    EXPECT_EQ(8, SlotOf(&IPEHelper::GetSizeOfImage));
-    EXPECT_EQ(9, SlotOf(&IPEHelper::GetImportOffset));
-    EXPECT_EQ(10, SlotOf(&IPEHelper::GetExportOffset));
-    EXPECT_EQ(11, SlotOf(&IPEHelper::GetImportDllCount));
-    EXPECT_EQ(12, SlotOf(&IPEHelper::GetImportDllName));
-    EXPECT_EQ(13, SlotOf(&IPEHelper::GetImportFuncCount));
-    EXPECT_EQ(14, SlotOf(&IPEHelper::GetImportFunc));
-    EXPECT_EQ(15, SlotOf(&IPEHelper::Reset));
-    EXPECT_EQ(16, SlotOf(&IPEHelper::GetResourceDirectory));
-    EXPECT_EQ(17, SlotOf(&IPEHelper::GetResourceOffset));
-    EXPECT_EQ(18, SlotOf(&IPEHelper::EnumResources));
-    EXPECT_EQ(19, SlotOf(&IPEHelper::GetTotalImportCount));
-    EXPECT_EQ(20, SlotOf(&IPEHelper::FindPackerName));
-    EXPECT_EQ(21, SlotOf(&IPEHelper::FindCompilerName));
-    EXPECT_EQ(22, SlotOf(&IPEHelper::EnumStrings));
-    EXPECT_EQ(23, SlotOf(&IPEHelper::CountEmbeddedImages));
-    EXPECT_EQ(24, SlotOf(&IPEHelper::GetEntrySectionIndex));
-    EXPECT_EQ(25, SlotOf(&IPEHelper::Destroy));
-    EXPECT_EQ(26, SlotOf(&IPEHelper::RvaToOffset));
-    EXPECT_EQ(0, SlotOf(&IComponent::GetName));
-    EXPECT_EQ(1, SlotOf(&IComponent::GetInterface));
+    StubObject<IPEHelper> fake{
+        Entry(&Stub2<0>),  Entry(&Stub0<1>),  Entry(&Stub0<2>),  Entry(&Stub0<3>),
+        Entry(&Stub0<4>),  Entry(&Stub0<5>),  Entry(&Stub0<6>),  Entry(&Stub0<7>),
+        Entry(&Stub0<8>),  Entry(&Stub0<9>),  Entry(&Stub0<10>), Entry(&Stub1<11>),
+        Entry(&Stub3<12>), Entry(&Stub2<13>), Entry(&Stub3<14>), Entry(&Stub0<15>),
+        Entry(&Stub0<16>), Entry(&Stub0<17>), Entry(&Stub3<18>), Entry(&Stub0<19>),
+        Entry(&Stub0<20>), Entry(&Stub0<21>), Entry(&Stub3<22>), Entry(&Stub0<23>),
+        Entry(&Stub0<24>), Entry(&Stub0<25>), Entry(&Stub3<26>)};
+    IPEHelper* pe = fake.get();
+    EXPECT_SLOT(0, pe->Parse(nullptr, 0));
+    EXPECT_SLOT(1, pe->GetDosHeaderOffset());
+    EXPECT_SLOT(2, pe->GetNtHeaderOffset());
+    EXPECT_SLOT(3, pe->GetEntryOffset());
+    EXPECT_SLOT(4, pe->GetSectionCount());
+    EXPECT_SLOT(5, pe->GetSizeOfCode());
+    EXPECT_SLOT(6, pe->GetBaseOfCode());
+    EXPECT_SLOT(7, pe->GetBaseOfData());
+    EXPECT_SLOT(8, pe->GetSizeOfImage());
+    EXPECT_SLOT(9, pe->GetImportOffset());
+    EXPECT_SLOT(10, pe->GetExportOffset());
+    EXPECT_SLOT(11, pe->GetImportDllCount(0));
+    EXPECT_SLOT(12, pe->GetImportDllName(0, 0, nullptr));
+    EXPECT_SLOT(13, pe->GetImportFuncCount(0, 0));
+    EXPECT_SLOT(14, pe->GetImportFunc(0, 0, 0));
+    EXPECT_SLOT(15, pe->Reset());
+    EXPECT_SLOT(16, pe->GetResourceDirectory());
+    EXPECT_SLOT(17, pe->GetResourceOffset());
+    EXPECT_SLOT(18, pe->EnumResources("RT_ICON", nullptr, nullptr));
+    EXPECT_SLOT(19, pe->GetTotalImportCount());
+    EXPECT_SLOT(20, pe->FindPackerName());
+    EXPECT_SLOT(21, pe->FindCompilerName());
+    EXPECT_SLOT(22, pe->EnumStrings(4, nullptr, nullptr));
+    EXPECT_SLOT(23, pe->CountEmbeddedImages());
+    EXPECT_SLOT(24, pe->GetEntrySectionIndex());
+    EXPECT_SLOT(25, pe->Destroy());
+    EXPECT_SLOT(26, pe->RvaToOffset(0, kNoOffsetLimit, nullptr));
+    {
+        // The reader is a component too.
+        StubObject<IComponent> fake{Entry(&Stub2<0>), Entry(&Stub2<1>)};
+        IComponent* component = fake.get();
+        EXPECT_SLOT(0, component->GetName(nullptr, 0));
+        EXPECT_SLOT(1, component->GetInterface("IPEHelper", 0));
+    }
 }
 
 TEST(PEHelperComponentTest, AnswersUnderItsNameOnly) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "vtable_slot.h"
+#include "slot_stubs.h"
 
 namespace {
 
@@ -74,10 +74,17 @@ TEST(ProcessSnapshotTest, ClearEmptiesTheSnapshot) {
 }
 
 TEST(ProcessHelperSlotsTest, SlotOrderIsFixed) {
-    EXPECT_EQ(VtableSlot(&IProcessHelper::Refresh), 0u);
-    EXPECT_EQ(VtableSlot(&IProcessHelper::GetProcessPaths), 1u);
-    EXPECT_EQ(VtableSlot(&IProcessHelper::GetModulePaths), 2u);
-    EXPECT_EQ(VtableSlot(&IProcessHelper::Shutdown), 3u);
+    using kvtest::Stub0;
+    using kvtest::Stub1;
+    using kvtest::Stub2;
+    // Slot 4 is the destructor, never called here.
+    kvtest::StubObject<IProcessHelper> fake{kvtest::Entry(&Stub0<0>), kvtest::Entry(&Stub1<1>),
+                                            kvtest::Entry(&Stub2<2>), kvtest::Entry(&Stub0<3>)};
+    IProcessHelper* helper = fake.get();
+    EXPECT_SLOT(0, helper->Refresh());
+    EXPECT_SLOT(1, helper->GetProcessPaths(nullptr));
+    EXPECT_SLOT(2, helper->GetModulePaths(0, nullptr));
+    EXPECT_SLOT(3, helper->Shutdown());
 }
 
 }  // namespace

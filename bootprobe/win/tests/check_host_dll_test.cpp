@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <string>
@@ -23,6 +24,35 @@ const char kTree[] = "C:\\kvprobe_host";
 
 using kvtest::RemoveTree;
 using kvtest::WriteWholeFile;
+
+// Makes the loader's record of this program's path, which GetModuleFileName reads,
+// `length` characters long while it lives: Wine cannot start a program from a path of 260
+// characters or more.
+class LongProgramPath {
+public:
+    explicit LongProgramPath(size_t length)
+        : name_(L"C:\\" + std::wstring(length - 9, L'x') + L"\\a.exe") {
+        const auto currentPeb = reinterpret_cast<PEB*(WINAPI*)()>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetCurrentPeb")));
+        LIST_ENTRY* head = &currentPeb()->Ldr->InMemoryOrderModuleList;
+        for (LIST_ENTRY* link = head->Flink; link != head; link = link->Flink) {
+            auto* entry = CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
+            if (entry->DllBase != GetModuleHandleA(nullptr)) continue;
+            record_ = &entry->FullDllName;
+            saved_ = *record_;
+            record_->Buffer = &name_[0];
+            record_->Length = record_->MaximumLength = static_cast<USHORT>(2 * name_.size());
+        }
+    }
+    ~LongProgramPath() {
+        if (record_ != nullptr) *record_ = saved_;
+    }
+
+private:
+    std::wstring name_;
+    UNICODE_STRING* record_ = nullptr;
+    UNICODE_STRING saved_ = {};
+};
 
 class CheckHostDllTest : public ::testing::Test {
 protected:
@@ -90,6 +120,18 @@ TEST_F(CheckHostDllTest, BootIniDefaultLine) {
         EXPECT_EQ(Check(c.length), std::make_pair(c.result, c.answer)) << c.text << c.length;
     }
     EXPECT_EQ(host_.checkHost(nullptr, 260), 0);
+
+    // The same boot.ini, from a program whose path is MAX_PATH characters or longer.
+    for (size_t length : {259, 260, 400}) {
+        std::pair<int, std::string> answer;
+        {
+            const LongProgramPath program(length);
+            char path[512] = {};
+            ASSERT_EQ(GetModuleFileNameA(nullptr, path, sizeof(path)), length);
+            answer = Check(260);
+        }
+        EXPECT_EQ(answer, std::make_pair(1, std::string("C:\\WINNT"))) << length;
+    }
 }
 
 TEST_F(CheckHostDllTest, WinIniWhenBootIniNamesNothing) {
@@ -117,7 +159,9 @@ TEST_F(CheckHostDllTest, WinIniDepth) {
     RemoveTree(kTree);
     PlantWinIni({"level1", "level2"});
     ASSERT_TRUE(WriteWholeFile(std::string(kTree) + "\\level1\\0.txt", ""));
-    // The whole drive is searched, the loop of links under C:\kvprobe_loop too.
+    // The whole drive is searched, the loop of links under C:\kvprobe_loop too (the
+    // fixture made it: its link leads back to its own folder).
+    ASSERT_NE(GetFileAttributesA("C:\\kvprobe_loop\\self\\self\\a.txt"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(Check(260), std::make_pair(0, std::string()));
 }
 

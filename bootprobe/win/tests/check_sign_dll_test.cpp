@@ -9,6 +9,7 @@
 #include <mscat.h>
 // clang-format on
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -101,6 +102,57 @@ TEST_F(CheckSignDllTest, FileHeldOpenForWritingAndDeleting) {
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Check(path), std::make_pair(0, 1));
     CloseHandle(writer);
+}
+
+// Wine's load order for the trust host alone: the trust library is taken from its folder.
+constexpr char kTrustHostOverrides[] =
+    "Software\\Wine\\AppDefaults\\bootprobe_trust_host.exe\\DllOverrides";
+
+// Runs bootprobe_trust_host from `folder`; what it printed, or why it printed nothing.
+std::string RunTrustHost(const kvtest::ScratchDir& folder, const std::string& arguments) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE out = CreateFileA((folder / "out.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = out;
+    PROCESS_INFORMATION process = {};
+    std::string line = "\"" + folder / "bootprobe_trust_host.exe" + "\" " + arguments;
+    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        folder.path().c_str(), &startup, &process);
+    CloseHandle(out);
+    if (!started) return "not started: " + std::to_string(GetLastError());
+    const DWORD waited = WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (waited != WAIT_OBJECT_0) return "did not end";
+    std::string printed = folder.Read("out.txt");
+    printed.erase(std::remove(printed.begin(), printed.end(), '\r'), printed.end());
+    return printed;
+}
+
+// Only an answer of 0 from the system's verification is trust: some systems answer a
+// failure with a positive error code, which the result's sign would take for success.
+TEST_F(CheckSignDllTest, OnlyAnAnswerOfZeroFromTheSystemIsTrust) {
+    ASSERT_TRUE(dir_.CopyBuilt("bootprobe_trust_host.exe") && dir_.CopyBuilt("BootProbe.dll") &&
+                dir_.CopyBuilt("FakeTrust.dll", "WinTrust.dll"));
+    ASSERT_EQ(
+        RegSetKeyValueA(HKEY_CURRENT_USER, kTrustHostOverrides, "wintrust", REG_SZ, "native", 7),
+        ERROR_SUCCESS);
+    const std::string file = dir_.Write("plain.exe", ReadAll(kSigned + "/unsigned.exe"));
+    const struct {
+        const char* answer;
+        const char* printed;  // result, state, verifications
+    } cases[] = {{"0", "1 2 1\n"},
+                 {"2", "0 1 1\n"},            // a missing file
+                 {"32", "0 1 1\n"},           // a sharing violation
+                 {"0x800B0100", "0 1 1\n"}};  // no signature
+    for (const auto& c : cases) {
+        EXPECT_EQ(RunTrustHost(dir_, std::string(c.answer) + " \"" + file + "\""), c.printed)
+            << c.answer;
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\bootprobe_trust_host.exe");
 }
 
 TEST_F(CheckSignDllTest, EmbeddedSignature) {

@@ -49,6 +49,10 @@ TEST_F(NetWardenDllTest, ListOperationsMirrorTheDriverOnBothLists) {
         ASSERT_TRUE(probe.Steer(KAVROFW_ANSWER_ADD_WITH, 12345));
         EXPECT_EQ(0, host->AddRules({Rule(base + 600)}, selector));
         EXPECT_EQ(before + 301, listed(selector).size());
+        // A success that writes no answer confirms nothing, not even a batch ending in id 0.
+        ASSERT_TRUE(probe.Steer(KAVROFW_ANSWER_ADD_SHORT, 0));
+        EXPECT_EQ(0, host->AddRules({Rule(0)}, selector));
+        EXPECT_EQ(before + 301, listed(selector).size());
 
         ASSERT_TRUE(probe.Refuse(0x830020C8u, 1));
         EXPECT_EQ(0, host->DeleteRule(base + 1, selector));

@@ -246,6 +246,12 @@ TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
             EXPECT_STREQ("second", listed[1].text);
             EXPECT_EQ(5, listed[1].state);
         }
+        if (c.lockUserFile) {
+            EXPECT_EQ(0, host.SaveUserRules()) << "the unread file is the user's still";
+            EXPECT_EQ(c.userFile, ReadFileBytes(UserRules()));
+            ASSERT_TRUE(DeleteFileA(UserRules().c_str()));
+            EXPECT_EQ(1, host.SaveUserRules()) << "with it gone, nothing of the user's is lost";
+        }
     }
 }
 

@@ -2,8 +2,12 @@
 // and against the machine's own sources under Wine.
 #include <windows.h>
 
+#include <iphlpapi.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -84,4 +88,29 @@ TEST(MachineId, ComputedIntoTheCallersBuffer) {
     EXPECT_EQ(std::string(buffer + 16, 24), std::string(24, '\0'));
     EXPECT_EQ(buffer[40], 0x5A);
     EXPECT_EQ(digits.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+}
+
+// The adapter on LANA 0 is one that has an IPv4 address; the adapter table lists the same
+// adapters with their hardware addresses.
+TEST(MachineId, AdapterAddressIsOneTheAdapterTableReports) {
+    ULONG size = 0;
+    std::vector<std::string> addressed;
+    if (GetAdaptersInfo(nullptr, &size) == ERROR_BUFFER_OVERFLOW) {
+        std::vector<char> buffer(size);
+        auto* adapter = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
+        ASSERT_EQ(GetAdaptersInfo(adapter, &size), static_cast<DWORD>(ERROR_SUCCESS));
+        for (; adapter != nullptr; adapter = adapter->Next) {
+            if (adapter->AddressLength == 6 &&
+                std::strcmp(adapter->IpAddressList.IpAddress.String, "0.0.0.0") != 0) {
+                addressed.push_back(FormatAdapterAddress(adapter->Address));
+            }
+        }
+    }
+    const std::string address = ReadMachineFacts().adapterAddress;
+    if (addressed.empty()) {
+        EXPECT_EQ(address, "");
+        GTEST_SKIP() << "no adapter with an IPv4 address: LANA 0 has nothing to name";
+    }
+    EXPECT_NE(std::find(addressed.begin(), addressed.end(), address), addressed.end())
+        << "\"" << address << "\" is none of the " << addressed.size() << " in the table";
 }

@@ -18,6 +18,7 @@
 #include "registry.h"
 #include "scratch_dir_win.h"
 #include "usertag_host.h"
+#include "whole_file_win.h"
 #include "win32/handles.h"
 
 namespace {
@@ -99,6 +100,63 @@ std::string RunProbe(const kvtest::ScratchDir& dir, const std::string& arguments
     output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
     DeleteFileA(outPath.c_str());
     return code == 0 ? output : "exit " + std::to_string(code) + ": " + output;
+}
+
+// Points `module`'s import of `function` from `dll` at `replacement`; the previous target,
+// or null when the module imports no such function.
+void* PatchImport(HMODULE module, const char* dll, const char* function, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; import->Name != 0; ++import) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + import->Name), dll) != 0) continue;
+        auto* name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+        for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                std::strcmp(reinterpret_cast<const char*>(base + name->u1.AddressOfData + 2),
+                            function) != 0) {
+                continue;
+            }
+            DWORD protection = 0;
+            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+            void* previous = reinterpret_cast<void*>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
+            VirtualProtect(slot, sizeof(*slot), protection, &protection);
+            return previous;
+        }
+    }
+    return nullptr;
+}
+
+// The C library's allocation as the library sees it: the next call fails once.
+using Allocation = void*(__cdecl*)(size_t);
+Allocation gMalloc = nullptr;
+bool gFailNext = false;
+void* __cdecl FailingOnce(size_t size) {
+    if (!gFailNext) return gMalloc(size);
+    gFailNext = false;
+    return nullptr;
+}
+
+// Puts the process's current folder, and drive C:'s, back as they were.
+class CurrentFolders {
+public:
+    CurrentFolders() { GetCurrentDirectoryA(MAX_PATH, saved_); }
+    ~CurrentFolders() {
+        SetCurrentDirectoryA(saved_);
+        SetEnvironmentVariableA("=C:", nullptr);
+    }
+
+private:
+    char saved_[MAX_PATH] = {};
+};
+
+bool HasTemporaryFiles(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    return static_cast<bool>(UniqueFind(FindFirstFileA((folder + "\\*.tmp").c_str(), &found)));
 }
 
 std::string Lines(const std::vector<ListedEntry>& entries) {
@@ -437,4 +495,54 @@ TEST_F(UserTagDllTest, OpenStartsNoThreadAndUnloadReturnsAtOnce) {
     ASSERT_NE(unloader, nullptr);
     EXPECT_EQ(WaitForSingleObject(unloader, 10000), WAIT_OBJECT_0) << "FreeLibrary hangs";
     CloseHandle(unloader);
+}
+
+TEST_F(UserTagDllTest, OpenThatRunsOutOfMemoryLeavesNothingToWrite) {
+    std::string stored = ListHeaderBytes(OurId(), 1);
+    AppendRecord(stored, 1, "c:\\kept");
+    dir_.Write("list.dat", stored);
+    // A path short enough to be kept without allocating: the first allocation that fails
+    // is the identifier's.
+    const CurrentFolders restore;
+    ASSERT_TRUE(SetCurrentDirectoryA(dir_.path().c_str()));
+    gMalloc = reinterpret_cast<Allocation>(PatchImport(host_->module(), "msvcrt.dll", "malloc",
+                                                       reinterpret_cast<void*>(&FailingOnce)));
+    ASSERT_NE(gMalloc, nullptr);
+    gFailNext = true;
+    const bool opened = host_->Open("list.dat");
+    PatchImport(host_->module(), "msvcrt.dll", "malloc", reinterpret_cast<void*>(gMalloc));
+    EXPECT_FALSE(gFailNext) << "the library allocated nothing";
+    EXPECT_FALSE(opened);
+    EXPECT_FALSE(host_->AddFile("c:\\new", Raw(FilledDigest(2))));
+    EXPECT_FALSE(host_->RemoveFile("c:\\kept", Raw(FilledDigest(1))));
+    EXPECT_EQ(dir_.Read("list.dat"), stored);
+    ASSERT_TRUE(host_->Open(list_.c_str()));
+    EXPECT_EQ(host_->Entries().size(), 1u);
+}
+
+// The save's new file is made beside the list: in a folder near the path limit, and for a
+// list named relative to drive C:'s current folder while the process's current folder is
+// on another file system (Z:\dev\shm is one here), from which no file can be moved over it.
+TEST_F(UserTagDllTest, ListsNearThePathLimitOrRelativeToTheirDriveAreSaved) {
+    const std::string deep = dir_.path() + "\\" + std::string(249 - dir_.path().size(), 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    kvtest::ScratchDir onC("t");
+    ASSERT_EQ(onC.path().substr(0, 3), "C:\\");
+    const bool shm = GetFileAttributesA("Z:\\dev\\shm") != INVALID_FILE_ATTRIBUTES;
+    kvtest::ScratchDir elsewhere("t", shm ? "Z:\\dev\\shm" : "Z:\\tmp\\usertag");
+    const CurrentFolders restore;
+    ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.path().c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableA("=C:", onC.path().c_str()));
+    const struct {
+        std::string list;
+        std::string folder;
+    } cases[] = {{deep + "\\list.dat", deep}, {"C:list.dat", onC.path()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        ASSERT_TRUE(host_->Open(c.list.c_str()));
+        EXPECT_TRUE(host_->AddFile("c:\\f", Raw(FilledDigest(1))));
+        EXPECT_EQ(host_->Entries().size(), 1u);
+        EXPECT_EQ(kvtest::ReadWholeFile(c.folder + "\\list.dat").size(), 48u + 568u);
+        EXPECT_FALSE(HasTemporaryFiles(c.folder) || HasTemporaryFiles(elsewhere.path()));
+    }
 }
