@@ -53,7 +53,8 @@ const std::string kUpdaterLog =
 const std::string kLanguage =
     "LogDesk=Journal\r\nAll Log=Tous les journaux\r\nEvent Log=Evenements\r\n"
     "Refresh=Actualiser\r\nTime=Heure\r\nFile=Fichier\r\nfound=trouve\r\n"
-    "About LogDesk=A propos de LogDesk\r\n";
+    "About LogDesk=A propos de LogDesk\r\n"
+    "This log is too large: only its newest entries are shown.=Journal trop long, fin seule\r\n";
 
 class LogDeskTest : public ::testing::Test {
 protected:
@@ -596,7 +597,7 @@ TEST_F(LogDeskTest, ALogPastTheCapShowsItsNewestEntries) {
         if (size > kLargestLogBytes) {
             HWND box = WaitForMessageBox(process);
             ASSERT_NE(nullptr, box) << "no message about the cut";
-            EXPECT_EQ("This log is too large: only its newest entries are shown.\n" + ScanLog(),
+            EXPECT_EQ("Journal trop long, fin seule\n" + ScanLog(),
                       wd::ItemText(box, kMessageText));
             wd::Answer(box, IDOK);
         }
