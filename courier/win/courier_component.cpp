@@ -14,10 +14,6 @@ namespace {
 // active run.
 RunState g_run;
 
-// How long an unload waits for each worker that was left inside a call when its dialog
-// closed, before ending it as the last resort.
-constexpr DWORD kStrayWorkerGraceMs = 2000;
-
 class CCourier final : public IComponent, public IDlgUpload {
 public:
     const char* GetName(char* buffer, int size) override {
@@ -83,13 +79,6 @@ extern "C" int __cdecl GetKavroComponentPtr(IComponent** out, IKavroComponentMan
     return ServeComponent<CCourier>(out, registry);
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // Unloaded by the host with a run still going: the run ends and the host is told
-        // before the code goes. At process exit (reserved set) the other threads are gone
-        // already and nothing is done.
-        if (CUploadDlg* dialog = g_run.dialog.load()) dialog->CloseForUnload();
-        CUploadDlg::EndStrayWorkers(g_run, kStrayWorkerGraceMs);
-    }
-    return TRUE;
-}
+// No DllMain of its own: a run holds a reference to the library until its worker is
+// through (upload_dlg.h), so the library is never detached under a run, and nothing has
+// to be ended or waited for at the unload.

@@ -21,14 +21,12 @@ constexpr const char* kDefaultProbes[] = {"http://example.com/", "http://neverss
 // milliseconds; only a call that ignores it (a write that a server stopped reading, the
 // language library) can take longer.
 constexpr DWORD kWorkerStopMs = 5000;
-// How long an unload from another thread waits for the dialog's thread to close it.
-constexpr DWORD kUnloadCloseMs = 5000;
 // The largest "deadline" of Courier.cfg taken (a day).
 constexpr UINT kLongestDeadlineSeconds = 86400;
-// How long Cancel gives a running upload to notice it.
+// How long Cancel gives a running upload to notice it, and its last updates to show,
+// before the dialog goes.
 constexpr DWORD kCancelPauseMs = 100;
-// Sent to the dialog by an unload on another thread: end the run, leave the window inert.
-constexpr UINT kEndForUnload = WM_APP + 1;
+constexpr UINT_PTR kCancelTimer = 1;
 
 HICON SmallIcon() {
     static HICON icon = static_cast<HICON>(
@@ -50,7 +48,10 @@ CUploadDlg::CUploadDlg(RunState& state, int show) : state_(state) {
     settings_.shown = show != 0;
 }
 
-CUploadDlg::~CUploadDlg() = default;
+CUploadDlg::~CUploadDlg() {
+    // Only when the run never started: the host holds the library too then.
+    if (library_ != nullptr) FreeLibrary(library_);
+}
 
 bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::vector<bool>* bits,
                         int show) {
@@ -58,6 +59,15 @@ bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::v
     InitCommonControlsEx(&controls);
 
     auto* self = new CUploadDlg(state, show);
+    self->runEnded_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    self->handedOver_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!self->runEnded_ || !self->handedOver_ ||
+        !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCSTR>(&CUploadDlg::UploadThreadProc),
+                            &self->library_)) {
+        delete self;
+        return false;
+    }
     HWND hwnd = self->Create(kvwin::ThisModule(), IDD_UPLOAD, state.hostWindow);
     if (hwnd == nullptr) {
         delete self;
@@ -78,14 +88,14 @@ bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::v
         return false;
     }
     self->hostBits_ = bits;
-    // Ends strays left by earlier runs that have come out of their calls meanwhile.
-    EndStrayWorkers(state, 0);
-    if (!self->worker_->Start(&UploadThreadProc, self)) {
+    self->marker_ = CreateWindowExA(0, "STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    nullptr, nullptr);
+    if (self->marker_ == nullptr || !self->worker_->Start(&UploadThreadProc, self)) {
+        if (self->marker_ != nullptr) DestroyWindow(self->marker_);
         DestroyWindow(hwnd);
         return false;
     }
     self->launched_ = true;
-    state.dialog = self;
     return true;
 }
 
@@ -147,8 +157,10 @@ bool CUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
             // The close box closes at once, without the Cancel button's steps.
             DestroyWindow(hwnd());
             return true;
-        case kEndForUnload:
-            EndRunForUnload(false);
+        case WM_TIMER:
+            if (wParam != kCancelTimer) break;
+            KillTimer(hwnd(), kCancelTimer);
+            DestroyWindow(hwnd());
             return true;
     }
     return false;
@@ -180,54 +192,36 @@ void CUploadDlg::OnStatus(WPARAM what, LPARAM value) {
 
 void CUploadDlg::OnCancelButton() {
     cancelled_ = true;
-    const HWND window = hwnd();
     if (requests_.Cancel()) {
-        // Let the upload stop and its last updates through before the dialog goes. A
-        // message handled here may close the dialog already: nothing below touches it.
-        Sleep(kCancelPauseMs);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        // The upload stops and its last updates come through the host's message loop
+        // before the dialog goes; this thread takes no messages inside the library.
+        SetTimer(hwnd(), kCancelTimer, kCancelPauseMs, nullptr);
+        return;
     }
-    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(hwnd(), WM_COMMAND, IDCANCEL, 0);
 }
 
 void CUploadDlg::OnWindowGone() {
     windowGone_ = true;
-    if (launched_) {
-        // However the window went (Ok, Cancel, the close box, Esc, an unload), the run's
-        // requests end first; the worker then finishes by itself.
-        requests_.Cancel();
-        if (!WorkerFinished(kWorkerStopMs)) {
-            // Still inside a call that ignores the cancel, and it may touch this object
-            // until that call returns: the object stays for good, the thread is ended
-            // when the library unloads. The host gets the results as they stand.
-            {
-                kvwin::Locked hold(state_.strayLock);
-                state_.strayWorkers.push_back(worker_.release());
-            }
-            language_.Abandon();
-            WriteResultsAndNotify(false);
-            return;
-        }
-        WriteResultsAndNotify(false);
+    if (!launched_) {
+        delete this;
+        return;
     }
-    // Freeing a library while the loader is busy unloading this one is not safe.
-    if (unloading_) language_.Abandon();
-    delete this;
+    // However the window went (Ok, Cancel, the close box, Esc), the run's requests end
+    // first; the worker then finishes by itself. One still inside a call that ignores the
+    // cancel after the wait (the language library, say) finishes later: the host gets
+    // the results as they stand, and the dialog stays until the worker is through.
+    requests_.Cancel();
+    RunEnded(kWorkerStopMs);
+    WriteResultsAndNotify();
+    // From here the dialog is the worker's: it may be freed at any moment.
+    SetEvent(handedOver_.get());
 }
 
-bool CUploadDlg::WorkerFinished(DWORD graceMs) {
-    if (!worker_ || !worker_->started()) return true;
+bool CUploadDlg::RunEnded(DWORD graceMs) {
     // The worker may be sending to the dialog right now: its sends are let through (they
     // fail at once, the window is gone) so that it can finish.
-    HANDLE parked = worker_->parked();
+    HANDLE parked = runEnded_.get();
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
@@ -238,14 +232,25 @@ bool CUploadDlg::WorkerFinished(DWORD graceMs) {
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    if (WaitForSingleObject(parked, 0) != WAIT_OBJECT_0) return false;
-    // Parked outside this library's code: its thread ends without running any of it.
-    worker_->End(0);
-    return true;
+    return WaitForSingleObject(parked, 0) == WAIT_OBJECT_0;
 }
 
 void CUploadDlg::UploadThreadProc(void* dialog) {
-    static_cast<CUploadDlg*>(dialog)->run_->Run();
+    auto* self = static_cast<CUploadDlg*>(dialog);
+    self->run_->Run();
+    SetEvent(self->runEnded_.get());
+    WaitForSingleObject(self->handedOver_.get(), INFINITE);
+    // The dialog's thread may still be on its way out of the window's procedure. It
+    // handles this message only once it takes messages again, outside this library (it
+    // takes none inside it after the hand-over); a thread that has ended answers at once.
+    SendMessageA(self->marker_, WM_NULL, 0, 0);
+    PostMessageA(self->marker_, WM_CLOSE, 0, 0);
+    const HMODULE library = self->library_;
+    self->library_ = nullptr;
+    delete self;
+    // Unloads the library when the host has let go of it meanwhile; this thread ends in
+    // the system's code.
+    FreeLibraryAndExitThread(library, 0);
 }
 
 // Once the window is gone the worker tells it nothing more.
@@ -267,7 +272,7 @@ void CUploadDlg::SendText(StatusUpdate what, const std::string& text) const {
     if (!Gone()) SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, reinterpret_cast<LPARAM>(&text));
 }
 
-void CUploadDlg::WriteResultsAndNotify(bool fromOtherThread) {
+void CUploadDlg::WriteResultsAndNotify() {
     // Bit by bit into the host's own storage, never past its end.
     const std::vector<bool> results = run_->Results();
     for (size_t i = 0; i < results.size() && i < hostBits_->size(); ++i) {
@@ -279,80 +284,7 @@ void CUploadDlg::WriteResultsAndNotify(bool fromOtherThread) {
         }
     }
     const HWND host = state_.hostWindow;
-    state_.dialog = nullptr;
     // The host may start the next run from its notice handler.
     state_.active = false;
-    if (fromOtherThread) {
-        // Delivered as a sent message once the host's thread takes messages again; this
-        // thread cannot wait for it.
-        SendNotifyMessageA(host, WM_UPLOAD_STATUS, 0, 0);
-    } else {
-        SendMessageA(host, WM_UPLOAD_STATUS, 0, 0);
-    }
-}
-
-void CUploadDlg::CloseForUnload() {
-    unloading_ = true;
-    const HWND window = hwnd();
-    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
-        // Closes as usual: the worker ends, results are written, the host is told.
-        DestroyWindow(window);
-        return;
-    }
-    // The window belongs to another thread, which ends the run while the unload waits.
-    // It must not destroy the window now: its controls may have to load code on the way,
-    // and the loader is the unload's until it is done.
-    DWORD_PTR ignored = 0;
-    if (SendMessageTimeoutA(window, kEndForUnload, 0, 0, SMTO_NORMAL, kUnloadCloseMs,
-                            &ignored) != 0) {
-        return;
-    }
-    // That thread takes no messages: the run ends from here.
-    EndRunForUnload(true);
-}
-
-void CUploadDlg::EndRunForUnload(bool fromOtherThread) {
-    windowGone_ = true;
-    requests_.Cancel();
-    if (fromOtherThread) {
-        // The worker finishes by itself; ended as the last resort when stuck in a call.
-        if (worker_) worker_->End(kWorkerStopMs);
-    } else if (!WorkerFinished(kWorkerStopMs)) {
-        kvwin::Locked hold(state_.strayLock);
-        state_.strayWorkers.push_back(worker_.release());
-    }
-    MakeWindowInert();
-    language_.Abandon();
-    // This object stays: nothing of it is used again, and a thread that is not ours may
-    // still be on its way out of it.
-    WriteResultsAndNotify(fromOtherThread);
-}
-
-void CUploadDlg::MakeWindowInert() {
-    const HWND window = hwnd();
-    // Hidden, with the system's own procedures behind the window and its buttons; its
-    // thread destroys it (and its controls) when it next takes messages.
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
-    for (int id : {IDOK, IDC_CANCEL_RUN}) {
-        const HWND button = GetDlgItem(window, id);
-        SetWindowLongPtrA(button, GWLP_WNDPROC, GetClassLongPtrA(button, GCLP_WNDPROC));
-    }
-    ShowWindowAsync(window, SW_HIDE);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-}
-
-void CUploadDlg::EndStrayWorkers(RunState& state, DWORD graceMs) {
-    kvwin::Locked hold(state.strayLock);
-    auto& strays = state.strayWorkers;
-    for (auto it = strays.begin(); it != strays.end();) {
-        kvwin::ParkedThread* worker = *it;
-        if (graceMs == 0 && WaitForSingleObject(worker->parked(), 0) != WAIT_OBJECT_0) {
-            ++it;
-            continue;
-        }
-        // At the unload: the last resort for a worker still stuck in its call.
-        worker->End(graceMs);
-        delete worker;
-        it = strays.erase(it);
-    }
+    SendMessageA(host, WM_UPLOAD_STATUS, 0, 0);
 }

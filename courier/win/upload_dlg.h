@@ -3,6 +3,12 @@
 // thread that started the run (which must pump messages); the worker follows the run
 // (CUploadRun), which sees the dialog as its RunView: synchronous WM_UPLOAD_STATUS sends,
 // EnableWindow on its buttons and a posted IDOK.
+//
+// A run holds a reference to Courier.dll of its own from its start until its worker is
+// through, so a host's FreeLibrary during a run never unloads the code under the window
+// or the worker: the library goes once the run has ended. The worker lets go of that
+// reference last, with FreeLibraryAndExitThread, so no thread returns into the library
+// after it is unmapped, and nothing is ever done under the loader lock for a run.
 #include <windows.h>
 
 #include <atomic>
@@ -17,7 +23,6 @@
 #include "upload_run.h"
 #include "upload_worker.h"
 #include "win32/handles.h"
-#include "win32/locks.h"
 #include "win32/threads.h"
 
 class CUploadDlg;
@@ -30,12 +35,6 @@ struct RunState {
     HWND hostWindow = nullptr;                 // owner of the dialog, receiver of the notice
     int userId = 0;                            // sent with every upload
     std::atomic<bool> active{false};           // from a start until its notice
-    std::atomic<CUploadDlg*> dialog{nullptr};  // the dialog of the active run
-
-    // Workers left inside a call that ignored the cancel when their dialog closed: ended
-    // when the library unloads.
-    kvwin::CriticalSection strayLock;
-    std::vector<kvwin::ParkedThread*> strayWorkers;
 };
 
 // wParam of WM_UPLOAD_STATUS sent to the dialog; lParam is the value.
@@ -51,19 +50,12 @@ enum StatusUpdate : WPARAM {
 class CUploadDlg final : public CBkDialog, private courier::RunView {
 public:
     // Creates the dialog (its initialisation runs on this thread), shows or hides it and
-    // starts the worker over `files` and `bits`. The dialog deletes itself once its
-    // window is gone, after the results are written and the host is told. False, with
-    // nothing left behind, when the window or the worker could not be made.
+    // starts the worker over `files` and `bits`, with a reference to the library. Once
+    // the window is gone, the results are written and the host is told, the worker frees
+    // the dialog and ends, letting go of that reference. False, with nothing left
+    // behind, when the window or the worker could not be made.
     static bool Launch(RunState& state, std::vector<std::string>* files, std::vector<bool>* bits,
                        int show);
-
-    // Courier.dll is being unloaded by FreeLibrary with this run still going, on this
-    // thread or another: the run ends, its results are written and the host is told
-    // before the library goes.
-    void CloseForUnload();
-    // Ends the workers that were left running once they have parked; with a nonzero
-    // `graceMs` (at the unload) every one, waiting that long for each.
-    static void EndStrayWorkers(RunState& state, DWORD graceMs);
 
 private:
     CUploadDlg(RunState& state, int show);
@@ -76,17 +68,13 @@ private:
     void ReadConfiguration();
     void OnStatus(WPARAM what, LPARAM value);
     void OnCancelButton();
-    // Waits up to `graceMs` for the worker to finish by itself (its requests are
-    // cancelled), letting its sends to this thread through; then ends its thread.
-    bool WorkerFinished(DWORD graceMs);
-    void WriteResultsAndNotify(bool fromOtherThread);
-    // The run ends for an unload on another thread, on the dialog's thread or (when that
-    // takes no messages) on the unloading one: results, notice, an inert window.
-    void EndRunForUnload(bool fromOtherThread);
-    // The window stays for the moment, hidden, with nothing of this library's code behind
-    // it, and goes when its thread next takes messages.
-    void MakeWindowInert();
+    // Waits up to `graceMs` for the worker's run to end by itself (its requests are
+    // cancelled), letting its sends to this thread through.
+    bool RunEnded(DWORD graceMs);
+    void WriteResultsAndNotify();
 
+    // The worker: the run, then (once the dialog's thread is done with the dialog) the
+    // dialog is freed and the thread ends, releasing the run's reference to the library.
     static void UploadThreadProc(void* dialog);
 
     // The run's view, called on the worker's thread.
@@ -108,7 +96,14 @@ private:
     std::atomic<bool> cancelled_{false};     // the Cancel button was pressed
     std::atomic<bool> windowGone_{false};    // the dialog window is destroyed
     bool launched_ = false;  // the worker was started: the end writes and notifies
-    std::atomic<bool> unloading_{false};  // Courier.dll is going away under the run
+
+    // The run's own reference to Courier.dll; handed to the worker's last call.
+    HMODULE library_ = nullptr;
+    UniqueHandle runEnded_;  // set by the worker once its run has returned
+    UniqueHandle handedOver_;  // set by the dialog's thread once it is done with the dialog
+    // A message-only window of a system class on the dialog's thread: a message sent to
+    // it is handled only when that thread takes messages, outside this library's code.
+    HWND marker_ = nullptr;
 
     std::unique_ptr<kvwin::ParkedThread> worker_;
     courier::RunSettings settings_;  // from Courier.cfg, read when the window is made

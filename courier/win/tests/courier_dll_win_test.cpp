@@ -154,6 +154,7 @@ protected:
     std::unique_ptr<UploadHost> Host() const {
         return std::make_unique<UploadHost>(folder_ / "Courier.dll");
     }
+    bool Loaded() const { return GetModuleHandleA((folder_ / "Courier.dll").c_str()) != nullptr; }
 
     ScratchDir folder_{"courier"};
     SampleSession session_{TestName()};
@@ -366,10 +367,12 @@ TEST_F(CourierDllTest, HiddenDialogNeverShowsAndAlwaysCloses) {
 
 // However the dialog goes during an upload, the worker stops sending and lets go of what
 // it holds (the sample's file, the connection) before the host is told: it is never
-// killed, which would leave both open for good.
+// killed, which would leave both open for good. A host that has freed the library
+// meanwhile does not unload it under the upload (kUnloadThenClose): it goes once the
+// run is through.
 TEST_F(CourierDllTest, EndingTheDialogDuringAnUploadStopsTheWorker) {
-    enum How { kCancelButton, kCloseBox, kEscape, kUnload };
-    for (const How how : {kCancelButton, kCloseBox, kEscape, kUnload}) {
+    enum How { kCancelButton, kCloseBox, kEscape, kUnloadThenClose };
+    for (const How how : {kCancelButton, kCloseBox, kEscape, kUnloadThenClose}) {
         SCOPED_TRACE(how);
         SampleSession session(TestName() + std::to_string(how));
         WriteConfig(folder_, session.UploadUrl(), session.CheckUrl(), ProbeUrl());
@@ -387,7 +390,12 @@ TEST_F(CourierDllTest, EndingTheDialogDuringAnUploadStopsTheWorker) {
         if (how == kCancelButton) host->Click(IDC_CANCEL_RUN);
         if (how == kCloseBox) PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
         if (how == kEscape) PostMessageA(host->dialog(), WM_COMMAND, IDCANCEL, 0);
-        if (how == kUnload) host->Unload();
+        if (how == kUnloadThenClose) {
+            host->Unload();
+            EXPECT_TRUE(Loaded());
+            EXPECT_TRUE(IsWindow(host->dialog()));
+            PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
+        }
         ASSERT_TRUE(host->WaitForNotice());
         EXPECT_TRUE(DeleteFileA(files[1].c_str())) << "the sample is still open: " << GetLastError();
         host->PumpFor(300);
@@ -402,13 +410,16 @@ TEST_F(CourierDllTest, EndingTheDialogDuringAnUploadStopsTheWorker) {
         ASSERT_EQ(1u, uploads.size());
         EXPECT_FALSE(uploads[0].complete);
         EXPECT_LT(uploads[0].body.size(), 200u * 1024);
+        if (how == kUnloadThenClose) {
+            EXPECT_TRUE(host->PumpUntil([&] { return !Loaded(); }, 10000));
+        }
     }
 }
 
 // A worker held in a call that the cancel cannot end (here the language library) is
 // waited for, then left running with its dialog, which is never freed under it: the
-// host is told, the worker comes out of the call and stops by itself, the unload ends
-// its thread at once.
+// host is told, the worker comes out of the call and ends by itself, and the unload has
+// nothing left to wait for.
 TEST_F(CourierDllTest, AWorkerHeldInACallIsLeftToFinishNotKilled) {
     ASSERT_TRUE(folder_.CopyBuilt("SlowLanguage.dll", "Polyglot.dll"));
     const auto exists = [&](const char* name) {
@@ -436,7 +447,12 @@ TEST_F(CourierDllTest, AWorkerHeldInACallIsLeftToFinishNotKilled) {
     EXPECT_TRUE(Uploads(session_).empty());
 }
 
-TEST_F(CourierDllTest, ClosingOrUnloadingDuringAHangingCheckEndsTheRunAtOnce) {
+// A check that never answers: the close box ends the run at once. A host that frees the
+// library meanwhile, from the dialog's thread or another (taking messages or not), gets
+// its FreeLibrary back at once and does not unload the library under the dialog and its
+// worker: the run goes on, the dialog ends it as ever, the host is told, and then the
+// library goes.
+TEST_F(CourierDllTest, ClosingDuringAHangingCheckEndsTheRunAndAnUnloadWaitsForIt) {
     SampleSession hanging(TestName() + "Hang");
     hanging.Set("mode", "hang");
     const std::string known = Sample("known.bin", "known", true);
@@ -451,31 +467,28 @@ TEST_F(CourierDllTest, ClosingOrUnloadingDuringAHangingCheckEndsTheRunAtOnce) {
         ASSERT_EQ(1, host->Start(&files, &result, 1, how == kCloseBox ? 1 : 0));
         ASSERT_TRUE(host->PumpUntil([&] { return hanging.Records().size() > checksBefore; }));
 
-        DWORD unloaded = 0;
-        if (how == kCloseBox) {
-            PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
-        } else if (how == kUnload) {
-            host->Unload();  // the notice comes while the library goes
-        } else {
-            // From another thread: the dialog's thread closes the dialog while the unload
-            // waits; when that thread takes no messages, the unload ends the run itself.
-            unloaded = host->UnloadOnAnotherThread(how == kUnloadElsewhere);
+        if (how == kUnload) host->Unload();
+        if (how == kUnloadElsewhere || how == kUnloadElsewhereHostBusy) {
+            host->UnloadOnAnotherThread(how == kUnloadElsewhere);
         }
+        if (how != kCloseBox) {
+            host->PumpFor(300);
+            EXPECT_TRUE(Loaded());
+            EXPECT_TRUE(IsWindow(host->dialog()));
+            EXPECT_TRUE(host->notices().empty());
+        }
+        PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
         ASSERT_TRUE(host->WaitForNotice(10000));
         host->PumpFor(300);
         ASSERT_EQ(1u, host->notices().size());
         EXPECT_EQ(Bytes{0}, host->notices()[0].bytes);
         EXPECT_FALSE(IsWindow(host->dialog()));
-        if (how == kCloseBox || how == kUnload) {
-            // Measured from the window's end: taking a shown window off an X display
-            // without a window manager costs Wine about 2 s before that.
-            ASSERT_NE(0u, host->dialogGoneAt());
-            EXPECT_LT(host->notices()[0].tick - host->dialogGoneAt(), 1000u);
-        }
-        // Told during the unload; with its thread busy, as soon as that takes messages.
-        if (how == kUnloadElsewhere) {
-            EXPECT_LE(host->notices()[0].tick, unloaded);
-        }
+        // Measured from the window's end: taking a shown window off an X display without a
+        // window manager costs Wine about 2 s before that.
+        ASSERT_NE(0u, host->dialogGoneAt());
+        EXPECT_LT(host->notices()[0].tick - host->dialogGoneAt(), 1000u);
+        // Unloaded once the run is through, unless the host still holds it.
+        EXPECT_TRUE(host->PumpUntil([&] { return Loaded() == (how == kCloseBox); }, 10000));
         host.reset();
 
         // The next run in this process works.
