@@ -73,11 +73,12 @@ bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::v
         delete self;
         return false;
     }
-    // From here the window owns the dialog: it deletes itself when the window is gone.
+    // From here the window owns the dialog: when the window is gone it deletes itself, or
+    // (once the worker runs) hands itself to the worker, which frees it.
     ShowWindow(hwnd, show != 0 ? SW_SHOW : SW_HIDE);
 
     // The run over copies of the host's list and bits, with the settings read as the window
-    // was made. The worker parks when it is through, outside this library's code.
+    // was made.
     try {
         courier::RunView& view = *self;
         self->run_ = std::make_unique<courier::CUploadRun>(view, self->requests_, self->settings_,
@@ -221,18 +222,18 @@ void CUploadDlg::OnWindowGone() {
 bool CUploadDlg::RunEnded(DWORD graceMs) {
     // The worker may be sending to the dialog right now: its sends are let through (they
     // fail at once, the window is gone) so that it can finish.
-    HANDLE parked = runEnded_.get();
+    HANDLE ended = runEnded_.get();
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= graceMs) break;
         const DWORD wait =
-            MsgWaitForMultipleObjects(1, &parked, FALSE, graceMs - elapsed, QS_SENDMESSAGE);
+            MsgWaitForMultipleObjects(1, &ended, FALSE, graceMs - elapsed, QS_SENDMESSAGE);
         if (wait != WAIT_OBJECT_0 + 1) break;
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    return WaitForSingleObject(parked, 0) == WAIT_OBJECT_0;
+    return WaitForSingleObject(ended, 0) == WAIT_OBJECT_0;
 }
 
 void CUploadDlg::UploadThreadProc(void* dialog) {
@@ -241,8 +242,9 @@ void CUploadDlg::UploadThreadProc(void* dialog) {
     SetEvent(self->runEnded_.get());
     WaitForSingleObject(self->handedOver_.get(), INFINITE);
     // The dialog's thread may still be on its way out of the window's procedure. It
-    // handles this message only once it takes messages again, outside this library (it
-    // takes none inside it after the hand-over); a thread that has ended answers at once.
+    // handles this message only once it takes messages again: outside this library (it
+    // takes none inside it after the hand-over), or inside another run's dialog, which
+    // holds a reference of its own. A thread that has ended answers at once.
     SendMessageA(self->marker_, WM_NULL, 0, 0);
     PostMessageA(self->marker_, WM_CLOSE, 0, 0);
     const HMODULE library = self->library_;
