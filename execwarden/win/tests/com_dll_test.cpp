@@ -192,6 +192,7 @@ TEST_F(ComServerTest, BothClassesAreCreatableAndRefuseAggregation) {
         void* object = reinterpret_cast<void*>(1);
         EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(outer, IID_IUnknown, &object));
         EXPECT_EQ(nullptr, object);
+        EXPECT_EQ(S_FALSE, canUnload_());  // a live factory keeps the server, as a lock does
         factory->LockServer(TRUE);
         EXPECT_EQ(S_FALSE, canUnload_());
         factory->LockServer(FALSE);

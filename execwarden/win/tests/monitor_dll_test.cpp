@@ -180,7 +180,7 @@ TEST_F(MonitorDllTest, EachEventReachesTheHandlersOnce) {
     } steps[] = {
         {"new", 0, 0, 1, kNoSuchProcess, 0x01, true},
         {"the same record again", 0, 0, 1, kNoSuchProcess, 0x01, false},
-        {"upper flag bytes differ", 0, 0, 1, kNoSuchProcess, 0xABCD0001, false},
+        {"upper flag bytes differ", 0, 0, 1, kNoSuchProcess, 0xABCDEF01, false},
         {"low flag byte differs", 0, 0, 1, kNoSuchProcess, 0x02, true},
         {"failed read", 1, 0, 1, kNoSuchProcess, 0x02, false},
         {"short read", 1, 8, 1, kNoSuchProcess, 0x02, false},
