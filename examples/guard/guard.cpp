@@ -146,8 +146,8 @@ public:
 
     unsigned char KAVRO_SLOT OnExecute(const char*, const char* file, const char*, const char*,
                                        DWORD processId, HMODULE) {
-        // A process caught at its creation has no modules listed yet, and ExecWarden then
-        // gives no path: the system still knows the image by the process id.
+        // ExecWarden gives no path for a process it cannot open with the access it asks
+        // for; asked with less, the system may still name the image.
         const std::string image = file != NULL && file[0] != '\0' ? file : ImageOf(processId);
         Analyser::Verdict verdict;
         if (image.empty() || !analyser_->Judge(image, &verdict)) {

@@ -19,9 +19,15 @@ std::size_t Enumerate(ProcessImageSource& source, std::vector<ModuleAddress>& ta
 
 }  // namespace
 
-ProcessImage FindProcessImage(ProcessImageSource& source, std::uint32_t processId) {
+ProcessImage FindProcessImage(ProcessImageSource& source) {
     ProcessImage image;
-    if (!source.Open(processId)) return image;
+    std::string name;
+    ModuleAddress module = 0;
+    if (source.MainImage(&name, &module) && module != 0 && !TrimModuleName(name).empty()) {
+        image.path.assign(TrimModuleName(name));
+        image.module = module;
+        return image;
+    }
     std::vector<ModuleAddress> table(kModuleTableEntries);
     std::size_t count = Enumerate(source, table);
     for (int retry = 0; count == 0 && retry < kImageLookupRetries; ++retry) {
@@ -31,7 +37,6 @@ ProcessImage FindProcessImage(ProcessImageSource& source, std::uint32_t processI
         }
         count = Enumerate(source, table);
     }
-    std::string name;
     for (std::size_t i = 0; i < count; ++i) {
         name.clear();
         if (!source.ModuleFileName(table[i], &name)) continue;
@@ -41,6 +46,5 @@ ProcessImage FindProcessImage(ProcessImageSource& source, std::uint32_t processI
         image.module = table[i];
         break;
     }
-    source.Close();
     return image;
 }

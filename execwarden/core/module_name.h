@@ -14,11 +14,13 @@ constexpr std::size_t kModuleTableEntries = 1024;  // 4096 bytes of 32-bit handl
 constexpr int kImageLookupRetries = 51;            // after the first try: about one second
 constexpr unsigned kImageLookupRetryMs = 20;
 
-// What the lookup asks of the system, one process at a time.
+// What the lookup asks of one process that the caller has opened.
 class ProcessImageSource {
 public:
-    // False when the process cannot be opened.
-    virtual bool Open(std::uint32_t processId) = 0;
+    // The main image's path and load address, each in one cheap query; false when the
+    // system has no such query or either answer is missing (a process that is already
+    // gone, for one). The module walk answers then.
+    virtual bool MainImage(std::string* path, ModuleAddress* module) = 0;
     // Up to `capacity` modules into `modules`; `*count` receives how many the process
     // has (which may be more). False when the enumeration failed.
     virtual bool EnumerateModules(ModuleAddress* modules, std::size_t capacity,
@@ -27,8 +29,6 @@ public:
     virtual bool ModuleFileName(ModuleAddress module, std::string* name) = 0;
     // Waits `ms` between tries; false when the lookup must give up at once (stopping).
     virtual bool Pause(unsigned ms) = 0;
-    // Ends what Open began; called after every successful Open.
-    virtual void Close() = 0;
 
 protected:
     ~ProcessImageSource() = default;
@@ -40,6 +40,8 @@ struct ProcessImage {
     bool stopped = false;      // the lookup gave up because the monitor is stopping
 };
 
-// A process that has just been created may have no modules yet: an enumeration that fails,
-// or succeeds with no module at all, is tried again up to kImageLookupRetries times.
-ProcessImage FindProcessImage(ProcessImageSource& source, std::uint32_t processId);
+// The main image's own path and load address when the system tells them; else the first
+// module with a usable name. A process that has just been created may have no modules
+// listed yet: an enumeration that fails, or succeeds with no module at all, is tried again
+// up to kImageLookupRetries times.
+ProcessImage FindProcessImage(ProcessImageSource& source);

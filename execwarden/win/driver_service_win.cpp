@@ -5,6 +5,10 @@
 
 namespace {
 
+// The most any status wait of the service takes: a start still pending after it is left
+// to go on alone, and the unload no longer waits for a stop still pending.
+constexpr DWORD kServiceWaitMs = 10000;
+
 bool IsRunning(SC_HANDLE service) {
     SERVICE_STATUS status{};
     return QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING;
@@ -38,8 +42,10 @@ void DriverService::InstallAndStart(const std::string& imagePath, HANDLE wake) {
     }
     if (StartServiceA(service_.get(), 0, nullptr)) {
         started_ = true;
-        // No bound but the monitor's stop event.
-        kvwin::WaitForServiceState(service_.get(), SERVICE_RUNNING, INFINITE, wake);
+        // A start that took until the unload began: no more service-manager calls from
+        // this thread, which the unloading thread is waiting for.
+        if (wake != nullptr && WaitForSingleObject(wake, 0) != WAIT_TIMEOUT) return;
+        kvwin::WaitForServiceState(service_.get(), SERVICE_RUNNING, kServiceWaitMs, wake);
         return;
     }
     if (IsRunning(service_.get())) return;
@@ -51,9 +57,9 @@ void DriverService::InstallAndStart(const std::string& imagePath, HANDLE wake) {
 
 void DriverService::Remove() {
     if (service_ && (created_ || started_)) {
-        SERVICE_STATUS status{};
-        if (ControlService(service_.get(), SERVICE_CONTROL_STOP, &status))
-            kvwin::WaitForServiceState(service_.get(), SERVICE_STOPPED, INFINITE);
+        // Under the loader lock: a stop still pending after the bound is left to finish
+        // alone, the deletion then takes effect once it has.
+        kvwin::StopService(service_.get(), kServiceWaitMs);
         DeleteService(service_.get());
     }
     service_.reset();

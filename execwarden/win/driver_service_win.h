@@ -17,11 +17,12 @@ class DriverService {
 public:
     // Creates the service for `imagePath` (or opens the one that exists or is marked for
     // deletion) and starts it. A service that neither starts nor runs is deleted again.
-    // Status waits end early when `wake` is signalled.
+    // The status wait ends after 10 s, or early when `wake` is signalled.
     void InstallAndStart(const std::string& imagePath, HANDLE wake);
 
     // Stops and deletes the service, but only one that this library created or started:
-    // a driver that some other party keeps running stays. Closes both handles.
+    // a driver that some other party keeps running stays. Waits at most 10 s for the stop.
+    // Closes both handles.
     void Remove();
 
 private:

@@ -26,7 +26,7 @@ public:
     // Runs until the stop event is signalled.
     void Run() {
         for (;;) {
-            if (IsPaused()) {
+            if (core_.Paused()) {
                 HANDLE waits[] = {core_.stop.get(), core_.running.get()};
                 if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
                 continue;
@@ -55,13 +55,11 @@ public:
     }
 
 private:
-    bool IsPaused() { return WaitForSingleObject(core_.paused.get(), 0) == WAIT_OBJECT_0; }
-
     // One read, unless a Stop came first: then the driver's signal is remembered and the
-    // read happens after the last Start. False when stopping.
+    // read happens after the last Start. No lock is held while the driver answers, so a
+    // driver that keeps the read pending holds up no Stop. False when stopping.
     bool ReadOnce() {
-        kvwin::Locked locked(core_.gate);
-        if (core_.pauseCount > 0) {
+        if (core_.Paused()) {
             missedSignal_ = true;
             return true;
         }
@@ -89,7 +87,7 @@ void Listen(MonitorCore& core) {
     DWORD written = 0;
     if (device.Open()) {
         device.OpenDriverEvent();
-        device.Control(kStartReporting, nullptr, 0, &written, nullptr);
+        device.Control(kStartReporting, nullptr, 0, &written, core.stop.get());
     }
     SetEvent(core.listenerReady.get());
 

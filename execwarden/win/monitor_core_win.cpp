@@ -5,9 +5,13 @@
 
 namespace {
 
-// How long the unload lets a thread finish what it is doing (a handler call, a cancelled
-// read) before it is ended by force; a thread ended so is waited for until it is gone.
+// How long the unload lets the two threads finish what they are doing (a handler call, a
+// cancelled read) before they are ended by force; a thread ended so is waited for until it
+// is gone.
 constexpr DWORD kThreadEndWaitMs = 30000;
+// How long the host's first Start waits for the listener to be through the service and
+// device steps; the service's own status wait has the same bound.
+constexpr DWORD kStartWaitMs = 10000;
 
 UniqueHandle NewEvent(bool manualReset, bool signalled, const char* name = nullptr) {
     return UniqueHandle(CreateEventA(nullptr, manualReset, signalled, name));
@@ -37,7 +41,7 @@ bool MonitorCore::StartThreads() {
     // Ready once it is through the service and device steps; parked if its body ended
     // before that.
     HANDLE waits[] = {listenerReady.get(), listener.parked()};
-    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    WaitForMultipleObjects(2, waits, FALSE, kStartWaitMs);
     return true;
 }
 
@@ -57,23 +61,37 @@ void MonitorCore::Resume() {
     }
 }
 
+bool MonitorCore::Paused() {
+    kvwin::Locked locked(gate);
+    return pauseCount > 0;
+}
+
 void MonitorCore::Shutdown() {
+    stopping.store(true, std::memory_order_release);
     if (stop) SetEvent(stop.get());
+    // One grace for both threads, not one each.
+    const DWORD started = GetTickCount();
     listener.End(kThreadEndWaitMs);
-    worker.End(kThreadEndWaitMs);
+    const DWORD spent = GetTickCount() - started;
+    worker.End(spent < kThreadEndWaitMs ? kThreadEndWaitMs - spent : 0);
     // From the unloading thread the service manager answers at once; from the listener
     // it would wait for the loader lock that this thread holds.
     service.Remove();
 }
 
 void QueueRecord(MonitorCore& core, const ProcessEventRecord& record) {
+    bool wasEmpty = false;
     {
         kvwin::Locked locked(core.queueLock);
+        wasEmpty = core.records.empty();
         try {
             core.records.push_back(record);
         } catch (...) {
             return;  // out of memory: this event is lost, the next ones are not
         }
     }
-    SetEvent(core.wake.get());
+    // A worker with records still queued looks at the queue again before it waits: only
+    // one that may have found it empty needs waking (one system call saved per record
+    // while records pile up).
+    if (wasEmpty) SetEvent(core.wake.get());
 }

@@ -1,5 +1,6 @@
 #pragma once
 // What the process monitor's listener and worker threads share with the host's calls.
+#include <atomic>
 #include <deque>
 #include <string>
 
@@ -14,18 +15,25 @@ struct MonitorCore {
     MonitorCore();
 
     // Starts the worker, then the listener, and returns once the listener has been through
-    // the service and device steps: an unload must never meet it inside the service
-    // manager. False when a thread cannot be started.
+    // the service and device steps (an unload should not meet it inside the service
+    // manager), or after kStartWaitMs whatever the driver and its service do. False when a
+    // thread cannot be started.
     bool StartThreads();
-    // One Stop: while paused the listener reads nothing.
+    // One Stop: from now on the listener sends no read until the matching Start. Never
+    // waits for the driver: a read sent before may still be pending, and its record is
+    // queued when it comes.
     void Pause();
     // One Start after the first.
     void Resume();
+    bool Paused();
     // The unload: ends both threads, removes the service. The unloading thread only.
     void Shutdown();
+    // True once Shutdown began (the `stop` event is set), asked without a system call.
+    bool Stopping() const { return stopping.load(std::memory_order_acquire); }
 
     // Set for the whole life of the threads; manual-reset, both threads end on it.
     UniqueHandle stop;
+    std::atomic<bool> stopping{false};
     UniqueHandle wake;  // auto-reset: a record was queued
     // Their bodies return once `stop` is set; the threads then park until the unload
     // ends them.
@@ -39,7 +47,7 @@ struct MonitorCore {
     UniqueHandle handOffIn;
     UniqueHandle handOffOut;
 
-    // Held around every read so that a Stop never returns while a read is under way.
+    // Guards pauseCount; never held across a call to the driver.
     kvwin::CriticalSection gate;
     int pauseCount = 0;
 

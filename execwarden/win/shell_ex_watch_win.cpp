@@ -1,7 +1,18 @@
 #include "shell_ex_watch_win.h"
 
+#include <cstddef>
+
 #include "library_win.h"
 #include "shared_section.h"
+
+namespace {
+
+// The request's members up to its directory, the last one handed over: a request whose
+// size does not cover them is not read (its caller's structure may end before them).
+constexpr DWORD kRequestSizeRead =
+    offsetof(SHELLEXECUTEINFOA, lpDirectory) + sizeof(SHELLEXECUTEINFOA::lpDirectory);
+
+}  // namespace
 
 CShellExWatch::CShellExWatch()
     : CDualObject(kIidShellExWatch),
@@ -27,7 +38,7 @@ HRESULT CShellExWatch::Execute(LPSHELLEXECUTEINFOA request) {
     SharedSection& shared = TheSharedSection();
     if (ReadShared(shared.handOffEnabled) == 0) return S_FALSE;
     // Without a request or without the events there is nothing to hand over: let it pass.
-    if (request == nullptr || !in_ || !out_) return S_FALSE;
+    if (request == nullptr || request->cbSize < kRequestSizeRead || !in_ || !out_) return S_FALSE;
     CopyHookString(shared.verb, request->lpVerb);
     CopyHookString(shared.file, request->lpFile);
     CopyHookString(shared.parameters, request->lpParameters);

@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <winternl.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "library_win.h"
@@ -13,21 +15,80 @@
 
 namespace {
 
-// The image lookup against the running system; retry pauses end when the monitor stops.
-class SystemProcesses final : public ProcessImageSource {
-public:
-    explicit SystemProcesses(HANDLE stop) : stop_(stop) {}
+// What the lookup and the termination need, and no more: the image queries and module
+// reads, and the end of a blocked process.
+constexpr DWORD kProcessAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE;
 
-    bool Open(std::uint32_t processId) override {
-        process_.reset(OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId));
-        return static_cast<bool>(process_);
+// The cheap queries, where the system has them: QueryFullProcessImageNameA came with
+// Vista, NtQueryInformationProcess answers the address of a process's environment block.
+using QueryImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+using QueryProcessFn = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+
+struct ProcessQueries {
+    QueryImageNameFn imageName = nullptr;
+    QueryProcessFn information = nullptr;
+    IsWow64ProcessFn isWow64 = nullptr;
+    bool selfWow64 = false;
+};
+
+const ProcessQueries& Queries() {
+    static const ProcessQueries queries = [] {
+        ProcessQueries found;
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        found.imageName = ProcAddress<QueryImageNameFn>(kernel, "QueryFullProcessImageNameA");
+        found.information =
+            ProcAddress<QueryProcessFn>(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
+        found.isWow64 = ProcAddress<IsWow64ProcessFn>(kernel, "IsWow64Process");
+        BOOL wow64 = FALSE;
+        found.selfWow64 =
+            found.isWow64 != nullptr && found.isWow64(GetCurrentProcess(), &wow64) && wow64;
+        return found;
+    }();
+    return queries;
+}
+
+// The environment block begins with four bytes of flags and the mutant handle; then comes
+// the address the main image was loaded at.
+constexpr std::size_t kImageBaseOffset = 2 * sizeof(void*);
+
+// The image lookup against one opened process; retry pauses end when the monitor stops.
+class OpenedProcess final : public ProcessImageSource {
+public:
+    OpenedProcess(HANDLE process, HANDLE stop) : process_(process), stop_(stop) {}
+
+    bool MainImage(std::string* path, ModuleAddress* module) override {
+        const ProcessQueries& queries = Queries();
+        if (queries.imageName == nullptr || queries.information == nullptr) return false;
+        // A 64-bit process seen from WOW64: its environment block is not the one this
+        // query answers, and its modules are out of reach; the walk answers as before.
+        BOOL wow64 = FALSE;
+        if (queries.selfWow64 && (!queries.isWow64(process_, &wow64) || !wow64)) return false;
+        char buffer[MAX_PATH];
+        DWORD length = sizeof buffer;
+        if (!queries.imageName(process_, 0, buffer, &length)) return false;
+        PROCESS_BASIC_INFORMATION basic{};
+        if (queries.information(process_, ProcessBasicInformation, &basic, sizeof basic, nullptr) <
+                0 ||
+            basic.PebBaseAddress == nullptr)
+            return false;
+        void* base = nullptr;
+        SIZE_T read = 0;
+        if (!ReadProcessMemory(
+                process_, reinterpret_cast<const char*>(basic.PebBaseAddress) + kImageBaseOffset,
+                &base, sizeof base, &read) ||
+            read != sizeof base)
+            return false;
+        path->assign(buffer, std::min<DWORD>(length, sizeof buffer));
+        *module = reinterpret_cast<ModuleAddress>(base);
+        return true;
     }
     bool EnumerateModules(ModuleAddress* modules, std::size_t capacity,
                           std::size_t* count) override {
         HMODULE table[kModuleTableEntries];
         DWORD needed = 0;
         DWORD bytes = static_cast<DWORD>(std::min(capacity, kModuleTableEntries) * sizeof(HMODULE));
-        if (!EnumProcessModules(process_.get(), table, bytes, &needed)) return false;
+        if (!EnumProcessModules(process_, table, bytes, &needed)) return false;
         *count = needed / sizeof(HMODULE);
         std::size_t filled = std::min<std::size_t>(*count, bytes / sizeof(HMODULE));
         for (std::size_t i = 0; i < filled; ++i)
@@ -36,42 +97,42 @@ public:
     }
     bool ModuleFileName(ModuleAddress module, std::string* name) override {
         char buffer[MAX_PATH] = {};
-        DWORD length = GetModuleFileNameExA(process_.get(), reinterpret_cast<HMODULE>(module),
-                                            buffer, sizeof buffer);
+        DWORD length = GetModuleFileNameExA(process_, reinterpret_cast<HMODULE>(module), buffer,
+                                            sizeof buffer);
         if (length == 0) return false;
         name->assign(buffer, std::min<DWORD>(length, sizeof buffer));
         return true;
     }
     bool Pause(unsigned ms) override { return WaitForSingleObject(stop_, ms) == WAIT_TIMEOUT; }
-    void Close() override { process_.reset(); }
 
 private:
+    HANDLE process_;
     HANDLE stop_;
-    UniqueHandle process_;
 };
 
-void TerminateBlocked(DWORD processId) {
-    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId));
-    if (process) TerminateProcess(process.get(), 0);
-}
-
-bool Stopping(MonitorCore& core) {
-    return WaitForSingleObject(core.stop.get(), 0) != WAIT_TIMEOUT;
-}
-
-// Asks each handler in turn until one blocks. False when the monitor is stopping.
+// Asks each handler in turn until one blocks. The process is opened once: every handler
+// gets the same image, and a blocked process is ended through the handle held since the
+// lookup. While that handle is open the process's id cannot pass to a new process, so the
+// process ended is the one the handlers were asked about; one that is already gone stays
+// gone. False when the monitor is stopping.
 bool AskHandlers(MonitorCore& core, const ProcessEventRecord& record,
                  const std::vector<IExecuteCallback*>& handlers) {
-    for (IExecuteCallback* handler : handlers) {
-        if (Stopping(core)) return false;
-        SystemProcesses processes(core.stop.get());
-        ProcessImage image = FindProcessImage(processes, record.processId);
+    if (handlers.empty()) return true;
+    if (core.Stopping()) return false;
+    UniqueHandle process(OpenProcess(kProcessAccess, FALSE, record.processId));
+    ProcessImage image;  // a process that cannot be opened: "" and 0
+    if (process) {
+        OpenedProcess source(process.get(), core.stop.get());
+        image = FindProcessImage(source);
         if (image.stopped) return false;
+    }
+    for (IExecuteCallback* handler : handlers) {
+        if (core.Stopping()) return false;
         unsigned char answer = handler->OnExecute("", image.path.c_str(), "", "", record.processId,
                                                   reinterpret_cast<HMODULE>(image.module));
         WriteShared(TheSharedSection().verdict, static_cast<std::uint8_t>(answer));
         if (answer == 0) {
-            TerminateBlocked(record.processId);
+            if (process) TerminateProcess(process.get(), 0);
             break;
         }
     }

@@ -27,11 +27,13 @@ class IExecuteCallback {
 public:
     // Slot 0. Asked about each new process, on the monitor's worker thread, one call at a
     // time. `verb`, `parameters` and `directory` are "" here; `file` is the full path of
-    // the image and `module` its load address. Both are empty (and 0) when the process
-    // lists no modules within about a second, as one caught at its creation may not: the
-    // system still gives its image for the id (QueryFullProcessImageName). Nonzero allows
-    // the process; 0 blocks it: the monitor ends it with exit code 0 and asks no later
-    // handler.
+    // the image and `module` its load address, the same for every handler. The monitor
+    // asks the system for the image of the process by its handle, so one caught at its
+    // creation, before any module is listed, has both at once. Both are empty (and 0) when
+    // the process cannot be opened with the access the monitor asks (query, read, end),
+    // or is gone and lists no modules within about a second. Nonzero allows the process;
+    // 0 blocks it: the monitor ends the very process asked about (never a later one given
+    // its id) with exit code 0 and asks no later handler.
     virtual unsigned char KAVRO_SLOT OnExecute(const char* verb, const char* file,
                                                const char* parameters, const char* directory,
                                                DWORD processId, HMODULE module) = 0;
@@ -46,10 +48,12 @@ public:
     // Slot 3. Appends a handler (handlers are asked in the order added); 0 for null.
     virtual unsigned char KAVRO_SLOT AddCallback(IExecuteCallback* callback) = 0;
     // Slot 4. The first call installs and starts the driver and begins listening; it
-    // returns once the driver is open (or known to be missing). Later calls undo one Stop.
+    // returns once the driver is open (or known to be missing), or after 10 s while the
+    // driver is still starting. Later calls undo one Stop.
     virtual unsigned char KAVRO_SLOT Start() = 0;
     // Slot 5. Pauses reading from the driver until the matching Start; processes already
     // reported are still handed to the handlers. Counted: two Stops need two Starts.
+    // Returns at once, whatever the driver does with a read already sent.
     virtual unsigned char KAVRO_SLOT Stop() = 0;
 
 protected:

@@ -92,17 +92,24 @@ TEST(ModuleName, TrimsLeadingControlBlanksOnly) {
     for (const auto& [name, trimmed] : cases) EXPECT_EQ(trimmed, TrimModuleName(name)) << name;
 }
 
-// A process whose enumeration results are scripted, one per try.
+// A process whose answers are scripted: the main image query, then one enumeration
+// result per try.
 class ScriptedProcess : public ProcessImageSource {
 public:
-    bool openable = true;
+    bool mainKnown = false;
+    std::string mainPath;
+    ModuleAddress mainModule = 0;
     std::vector<long> counts;  // per try: -1 fails, else the module count reported
     std::vector<std::pair<bool, std::string>> names;  // per module: readable, name
     int pausesAllowed = 1000;
 
-    int tries = 0, pauses = 0, closes = 0;
+    int tries = 0, pauses = 0, nameReads = 0;
 
-    bool Open(std::uint32_t) override { return openable; }
+    bool MainImage(std::string* path, ModuleAddress* module) override {
+        *path = mainPath;
+        *module = mainModule;
+        return mainKnown;
+    }
     bool EnumerateModules(ModuleAddress* modules, std::size_t capacity,
                           std::size_t* count) override {
         long reported =
@@ -115,6 +122,7 @@ public:
         return true;
     }
     bool ModuleFileName(ModuleAddress module, std::string* name) override {
+        ++nameReads;
         std::size_t i = (module - 0x400000) / 0x10000;
         if (i >= names.size()) return false;
         *name = names[i].second;
@@ -124,77 +132,64 @@ public:
         EXPECT_EQ(kImageLookupRetryMs, ms);
         return pauses++ < pausesAllowed;
     }
-    void Close() override { ++closes; }
 };
 
-TEST(ImageLookup, RetriesUntilModulesAppearAndTakesTheFirstNamedOne) {
-    struct Case {
-        const char* what;
-        std::vector<long> counts;
-        std::vector<std::pair<bool, std::string>> names;
-        int pausesAllowed;
+TEST(ImageLookup, MainImageFirstThenRetriesUntilModulesAppear) {
+    struct Main {
+        bool known;
         const char* path;
         ModuleAddress module;
-        int tries;
-        bool stopped;
+    };
+    const Main none{false, "", 0};
+    struct Case {
+        const char* what;
+        Main main;
+        std::vector<long> counts;
+        std::vector<std::pair<bool, std::string>> names;
+        const char* path;
+        ModuleAddress module;
+        int tries, nameReads;
+        bool stopped;  // after three pauses
     } cases[] = {
-        {"ready at once",
-         {2},
-         {{true, "C:\\idle.exe"}, {true, "C:\\k.dll"}},
-         1000,
-         "C:\\idle.exe",
-         0x400000,
-         1,
+        // clang-format off: one case a line or two
+        {"main image known: no walk", {true, " C:\\new.exe", 0x1000000}, {2}, {},
+         "C:\\new.exe", 0x1000000, 0, 0, false},
+        {"main image without address: walk", {true, "C:\\new.exe", 0}, {1},
+         {{true, "C:\\idle.exe"}}, "C:\\idle.exe", 0x400000, 1, 1, false},
+        {"main image blank: walk", {true, " \t", 0x1000000}, {1}, {{true, "C:\\idle.exe"}},
+         "C:\\idle.exe", 0x400000, 1, 1, false},
+        {"ready at once", none, {2}, {{true, "C:\\idle.exe"}, {true, "C:\\k.dll"}},
+         "C:\\idle.exe", 0x400000, 1, 1, false},
+        {"fails, then no modules, then ready", none, {-1, 0, 1}, {{true, "C:\\idle.exe"}},
+         "C:\\idle.exe", 0x400000, 3, 1, false},
+        {"never any module", none, {0}, {}, "", 0, 52, 0, false},
+        {"never enumerable", none, {-1}, {}, "", 0, 52, 0, false},
+        {"unreadable and blank names skipped", none, {3},
+         {{false, "C:\\x.exe"}, {true, " \t"}, {true, "\n C:\\y.dll"}}, "C:\\y.dll", 0x420000, 1, 3,
          false},
-        {"fails, then no modules, then ready",
-         {-1, 0, 1},
-         {{true, "C:\\idle.exe"}},
-         1000,
-         "C:\\idle.exe",
-         0x400000,
-         3,
+        {"no usable name: no module either", none, {2}, {{true, ""}, {false, "C:\\x"}}, "", 0, 1, 2,
          false},
-        {"never any module", {0}, {}, 1000, "", 0, 52, false},
-        {"never enumerable", {-1}, {}, 1000, "", 0, 52, false},
-        {"unreadable and blank names skipped",
-         {3},
-         {{false, "C:\\x.exe"}, {true, " \t"}, {true, "\n C:\\y.dll"}},
-         1000,
-         "C:\\y.dll",
-         0x420000,
-         1,
-         false},
-        {"no usable name: no module either",
-         {2},
-         {{true, ""}, {false, "C:\\x"}},
-         1000,
-         "",
-         0,
-         1,
-         false},
-        {"a count beyond the table is clamped", {100000}, {}, 1000, "", 0, 1, false},
-        {"stopping ends the retries", {0}, {}, 3, "", 0, 4, true},
+        // Only the table's own entries are read, however many modules the process claims.
+        {"a count beyond the table is clamped", none, {100000}, {}, "", 0, 1,
+         static_cast<int>(kModuleTableEntries), false},
+        {"stopping ends the retries", none, {0}, {}, "", 0, 4, 0, true},
+        // clang-format on
     };
     for (const Case& c : cases) {
         ScriptedProcess process;
+        process.mainKnown = c.main.known;
+        process.mainPath = c.main.path;
+        process.mainModule = c.main.module;
         process.counts = c.counts;
         process.names = c.names;
-        process.pausesAllowed = c.pausesAllowed;
-        ProcessImage image = FindProcessImage(process, 42);
+        process.pausesAllowed = c.stopped ? 3 : 1000;
+        ProcessImage image = FindProcessImage(process);
         EXPECT_EQ(c.path, image.path) << c.what;
         EXPECT_EQ(c.module, image.module) << c.what;
         EXPECT_EQ(c.tries, process.tries) << c.what;
+        EXPECT_EQ(c.nameReads, process.nameReads) << c.what;
         EXPECT_EQ(c.stopped, image.stopped) << c.what;
-        EXPECT_EQ(1, process.closes) << c.what;
     }
-
-    ScriptedProcess gone;
-    gone.openable = false;
-    ProcessImage image = FindProcessImage(gone, 42);
-    EXPECT_EQ("", image.path);
-    EXPECT_EQ(0u, image.module);
-    EXPECT_EQ(0, gone.tries);
-    EXPECT_EQ(0, gone.closes);
 }
 
 TEST(RegistryText, ReplacesBothMarksOnceAndKeepsOtherPercents) {

@@ -400,6 +400,24 @@ TEST_F(ComServerTest, HookHandsRequestsOverOnlyWhileEnabled) {
             EXPECT_EQ(c.directory ? c.directory : "", monitor.requests[i].directory) << i;
         }
     }
+    // A request is read only as far as its size says: one that ends before its directory,
+    // placed where the bytes after its end cannot be read, is let through (the "out" event
+    // is set and the verdict is "block", so a hook that handed it over would answer S_OK).
+    shared_->verdict = 0;
+    auto* pages = static_cast<BYTE*>(
+        VirtualAlloc(nullptr, 2 * 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
+    UniqueHandle out(OpenEventA(EVENT_ALL_ACCESS, FALSE, "Kavro ShellExecute Moniter 1.0.0.0 out"));
+    for (DWORD size : {DWORD{4}, DWORD{offsetof(SHELLEXECUTEINFOA, lpDirectory) + 3}}) {
+        auto* cut = reinterpret_cast<SHELLEXECUTEINFOA*>(pages + 4096 - size);
+        std::memcpy(cut, &request, size);
+        cut->cbSize = size;
+        SetEvent(out.get());
+        EXPECT_EQ(S_FALSE, hook->Execute(cut)) << size;
+        ResetEvent(out.get());
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
     shared_->handOffEnabled = 0;
     hook->Release();
 }

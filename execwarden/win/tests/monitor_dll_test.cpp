@@ -5,10 +5,13 @@
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "kernel_services_win.h"
 #include "monitor_host.h"
 #include "scratch_dir_win.h"
 #include "shared_page.h"
@@ -41,9 +44,32 @@ protected:
     DriverDouble driver_;
 };
 
+constexpr std::uint8_t kNoVerdict = 0xEE;
+
 std::uint8_t SharedVerdict(HMODULE library) {
     SharedSection* shared = FindSharedSection(library);
-    return shared != nullptr ? Peek(shared->verdict) : 0xEE;
+    return shared != nullptr ? Peek(shared->verdict) : kNoVerdict;
+}
+
+// The verdict once the worker has written `expected` (after its handler returned), or what
+// the page holds after 10 s.
+std::uint8_t WaitForVerdict(HMODULE library, std::uint8_t expected) {
+    for (int i = 0; i < 1000 && SharedVerdict(library) != expected; ++i) Sleep(10);
+    return SharedVerdict(library);
+}
+
+// The service as a test prepares it before the component starts: the driver double from
+// beside the library, with one DWORD value in its key for the double to read.
+void InstallDriverServiceWith(const char* value, DWORD data) {
+    ASSERT_TRUE(kvtest::CreateDriverService(
+        "ProcWatcherDriver", kvtest::BesideProgram("ProcWatchDriver.sys"), SERVICE_ERROR_NORMAL));
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                           "System\\CurrentControlSet\\Services\\ProcWatcherDriver",
+                                           0, KEY_SET_VALUE, &key));
+    UniqueKey owned(key);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, value, 0, REG_DWORD,
+                                            reinterpret_cast<const BYTE*>(&data), sizeof data));
 }
 
 TEST_F(MonitorDllTest, ComponentAnswersToItsOwnNameOnly) {
@@ -99,10 +125,12 @@ TEST_F(MonitorDllTest, HandlersSeeEachNewProcessAndBlockedOnesEnd) {
         SCOPED_TRACE(c.what);
         first.SetAnswer(c.first);
         second.SetAnswer(c.second);
-        PROCESS_INFORMATION idle = StartIdle(false);
+        // Suspended: no module of it is listed yet, but its image is known.
+        PROCESS_INFORMATION idle = StartIdle(true);
         ASSERT_NE(nullptr, idle.hProcess);
         UniqueHandle process(idle.hProcess), thread(idle.hThread);
-        // Reported at once: the new process may not have its modules listed yet.
+        FindSharedSection(library_->module())->verdict = kNoVerdict;
+        const DWORD reported = GetTickCount();
         ASSERT_TRUE(driver_.Report(sequence++, idle.dwProcessId, 1));
         ASSERT_TRUE(first.WaitForCalls(++firstCalls));
         secondCalls += c.secondCalls;
@@ -111,9 +139,11 @@ TEST_F(MonitorDllTest, HandlersSeeEachNewProcessAndBlockedOnesEnd) {
         }
         EXPECT_EQ(c.exitCode, ExitCodeWithin(process.get(), c.exitCode == 0 ? 10000 : 0));
         if (c.exitCode == STILL_ACTIVE) {
+            ResumeThread(thread.get());
             HMODULE main = MainModuleOf(process.get());
             for (RecordingCallback* handler : {&first, &second}) {
                 ExecuteCall call = handler->Calls().back();
+                EXPECT_LT(call.tick - reported, 900u) << "retried for a process just created";
                 EXPECT_EQ(idlePath, call.file);
                 EXPECT_EQ(main, call.module);
                 EXPECT_EQ(idle.dwProcessId, call.processId);
@@ -121,33 +151,34 @@ TEST_F(MonitorDllTest, HandlersSeeEachNewProcessAndBlockedOnesEnd) {
             }
             TerminateProcess(process.get(), 1);
         }
-        EXPECT_EQ(c.secondCalls > 0 ? c.second : c.first, SharedVerdict(library_->module()));
+        const std::uint8_t verdict = c.secondCalls > 0 ? c.second : c.first;
+        EXPECT_EQ(verdict, WaitForVerdict(library_->module(), verdict));
     }
     EXPECT_EQ(secondCalls, second.Calls().size());
 }
 
-TEST_F(MonitorDllTest, ProcessWithoutModulesGivesEmptyPathToEachHandlerAfterRetries) {
+// A process that has exited (its id still held) has no module to read: "" and 0, after
+// about a second of retries, for each handler; it is looked up once for all of them.
+TEST_F(MonitorDllTest, ExitedProcessGivesEmptyPathToEachHandlerAfterOneRoundOfRetries) {
     RecordingCallback first(1), second(1);
     monitor_->AddCallback(&first);
     monitor_->AddCallback(&second);
     StartMonitor();
-    PROCESS_INFORMATION suspended = StartIdle(true);
-    ASSERT_NE(nullptr, suspended.hProcess);
-    UniqueHandle process(suspended.hProcess), thread(suspended.hThread);
-    DWORD reported = GetTickCount();
-    ASSERT_TRUE(driver_.Report(1, suspended.dwProcessId, 1));
+    PROCESS_INFORMATION exited = StartIdle(false);
+    ASSERT_NE(nullptr, exited.hProcess);
+    UniqueHandle process(exited.hProcess), thread(exited.hThread);
+    TerminateProcess(process.get(), 1);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.get(), 10000));
+    const DWORD reported = GetTickCount();
+    ASSERT_TRUE(driver_.Report(1, exited.dwProcessId, 1));
     ASSERT_TRUE(second.WaitForCalls(1));
-    ExecuteCall a = first.Calls().at(0), b = second.Calls().at(0);
+    const ExecuteCall a = first.Calls().at(0), b = second.Calls().at(0);
     for (const ExecuteCall& call : {a, b}) {
         EXPECT_EQ("", call.file);
         EXPECT_EQ(nullptr, call.module);
-        EXPECT_EQ(suspended.dwProcessId, call.processId);
     }
-    // 52 tries 20 ms apart for each handler; generous upper bounds for a loaded machine.
-    EXPECT_GE(a.tick - reported, 900u);
-    EXPECT_GE(b.tick - a.tick, 900u);
-    EXPECT_LT(b.tick - reported, 10000u);
-    TerminateProcess(process.get(), 1);
+    EXPECT_GE(a.tick - reported, 900u);  // 52 tries 20 ms apart
+    EXPECT_LT(b.tick - a.tick, 900u) << "looked up again for the second handler";
 }
 
 TEST_F(MonitorDllTest, WithoutHandlersRecordsAreConsumedAndNothingEnds) {
@@ -158,13 +189,15 @@ TEST_F(MonitorDllTest, WithoutHandlersRecordsAreConsumedAndNothingEnds) {
     const unsigned long reads = driver_.Counters().reads;
     ASSERT_TRUE(driver_.Report(1, idle.dwProcessId, 1));
     ASSERT_TRUE(driver_.WaitForReads(reads + 1));
-    EXPECT_EQ(STILL_ACTIVE, ExitCodeWithin(process.get(), 200));
-    // A handler added late still gets what comes next: the worker went on past the
-    // record that no one was asked about.
+    // Time for the worker to take the record it has no handler for.
+    EXPECT_EQ(STILL_ACTIVE, ExitCodeWithin(process.get(), 1000));
+    // A handler added late gets what comes next and nothing before: the worker went on
+    // past the record that no one was asked about.
     RecordingCallback late(1);
     monitor_->AddCallback(&late);
     ASSERT_TRUE(driver_.Report(2, kNoSuchProcess, 1));
     EXPECT_TRUE(late.WaitForProcess(kNoSuchProcess));
+    EXPECT_EQ(1u, late.Calls().size()) << "asked about the record before it was added";
     EXPECT_EQ(STILL_ACTIVE, ExitCodeWithin(process.get(), 0));
     TerminateProcess(process.get(), 1);
 }
@@ -247,26 +280,109 @@ TEST_F(MonitorDllTest, StopAndStartAreCountedAndHoldReadsBack) {
     EXPECT_EQ(3u, handler.Calls().size());
 }
 
+DWORD WINAPI NoWork(void*) {
+    return 0;
+}
+
+// Wine hands freed ids out again oldest first (once enough are free): cycles thread ids
+// until `id` comes round, then until the id before it comes round again, so that `id` is
+// the next one given out. False when `id` does not come round: it is not free.
+bool MakeIdNext(DWORD id) {
+    auto cycle = [] {
+        DWORD got = 0;
+        UniqueHandle thread(CreateThread(nullptr, 0, NoWork, nullptr, 0, &got));
+        WaitForSingleObject(thread.get(), INFINITE);
+        return got;
+    };
+    DWORD before = 0, got = 0;
+    for (int i = 0; i < 3000 && (got = cycle()) != id; ++i) before = got;
+    for (int i = 0; got == id && i < 3000; ++i)
+        if (cycle() == before) return true;
+    return false;
+}
+
+// While the handler decides, the process it was asked about ends and a new process is
+// started, on the same id if that id is free: the block must not end the new process.
+TEST_F(MonitorDllTest, BlockEndsTheProcessAskedAboutNeverANewOwnerOfItsId) {
+    UniqueHandle decided(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    RecordingCallback handler(0, decided.get());
+    monitor_->AddCallback(&handler);
+    StartMonitor();
+    PROCESS_INFORMATION asked = StartIdle(false);
+    ASSERT_NE(nullptr, asked.hProcess);
+    ASSERT_TRUE(driver_.Report(1, asked.dwProcessId, 1));
+    ASSERT_TRUE(handler.WaitForCalls(1));
+    TerminateProcess(asked.hProcess, 1);
+    WaitForSingleObject(asked.hProcess, 10000);
+    CloseHandle(asked.hProcess);
+    CloseHandle(asked.hThread);
+    MakeIdNext(asked.dwProcessId);
+    PROCESS_INFORMATION next = StartIdle(false);
+    ASSERT_NE(nullptr, next.hProcess);
+    UniqueHandle process(next.hProcess), thread(next.hThread);
+    EXPECT_NE(asked.dwProcessId, next.dwProcessId) << "the id was free while being decided on";
+    SetEvent(decided.get());
+    // The next record is taken once the block has been carried out.
+    ASSERT_TRUE(driver_.Report(2, kNoSuchProcess, 1));
+    ASSERT_TRUE(handler.WaitForCalls(2));
+    EXPECT_EQ(STILL_ACTIVE, ExitCodeWithin(process.get(), 0));
+    TerminateProcess(process.get(), 1);
+}
+
+// Runs `call` on a thread of its own; true when it returned within `ms`. One that did not
+// is let go by `unblock`, so that the test itself never hangs.
+bool ReturnsWithin(DWORD ms, const std::function<void()>& call,
+                   const std::function<void()>& unblock) {
+    UniqueHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::thread host([&] {
+        call();
+        SetEvent(done.get());
+    });
+    const bool returned = WaitForSingleObject(done.get(), ms) == WAIT_OBJECT_0;
+    if (!returned) unblock();
+    host.join();
+    return returned;
+}
+
+// A driver that keeps the start of reporting or a read pending holds up no call of the host
+// past its bound (the first Start: 10 s, Stop: none) nor the unload; the record that the
+// read brings once answered is still handled.
+TEST_F(MonitorDllTest, DriverKeepingRequestsPendingHoldsUpNoHostCall) {
+    RecordingCallback handler;
+    monitor_->AddCallback(&handler);
+    InstallDriverServiceWith("HoldStart", 1);
+    auto release = [this] {
+        driver_.Open();
+        driver_.HoldReads(false);
+    };
+    auto oneHeld = [this] {
+        for (int i = 0; i < 1000 && driver_.Counters().held == 0; ++i) Sleep(10);
+        return driver_.Counters().held == 1;
+    };
+    EXPECT_TRUE(ReturnsWithin(
+        15000, [this] { monitor_->Start(); }, release))
+        << "Start waited";
+    ASSERT_TRUE(driver_.Open());
+    EXPECT_TRUE(oneHeld());  // the start of reporting
+    ASSERT_TRUE(driver_.HoldReads(false));
+    ASSERT_TRUE(driver_.HoldReads(true));
+    ASSERT_TRUE(driver_.Report(1, kNoSuchProcess, 1));
+    ASSERT_TRUE(oneHeld());
+    EXPECT_TRUE(ReturnsWithin(
+        5000, [this] { monitor_->Stop(); }, release))
+        << "Stop waited";
+    ASSERT_TRUE(driver_.HoldReads(false));
+    ASSERT_TRUE(handler.WaitForCalls(1));
+    EXPECT_TRUE(monitor_->Start());
+    ASSERT_TRUE(driver_.HoldReads(true));
+    ASSERT_TRUE(driver_.Report(2, kNoSuchProcess, 1));
+    ASSERT_TRUE(oneHeld());
+    EXPECT_LT(library_->Free(), 5000u);  // the unload cancels the held read
+}
+
 // The service exists already, and its driver offers no event: the component polls.
 TEST_F(MonitorDllTest, ExistingServiceWithoutEventIsPolled) {
-    {
-        UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        const std::string image = kvtest::BesideProgram("ProcWatchDriver.sys");
-        UniqueService service(
-            CreateServiceA(manager.get(), "ProcWatcherDriver", "test", SERVICE_ALL_ACCESS,
-                           SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                           image.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-        ASSERT_TRUE(service) << "error " << GetLastError();
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                                "System\\CurrentControlSet\\Services\\ProcWatcherDriver", 0,
-                                KEY_SET_VALUE, &key));
-        UniqueKey owned(key);
-        const DWORD one = 1;
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "NoEvent", 0, REG_DWORD,
-                                                reinterpret_cast<const BYTE*>(&one), sizeof one));
-    }
+    InstallDriverServiceWith("NoEvent", 1);
     RecordingCallback handler;
     monitor_->AddCallback(&handler);
     StartMonitor();
@@ -336,13 +452,26 @@ bool ThreadsEnd(const BYTE* base, std::size_t size) {
     return false;
 }
 
-// FreeLibrary while started: prompt, no thread left behind, no service left, and the
-// library loads and starts again in the same process.
-TEST(MonitorDllUnload, ThreeRoundsOfStartAndFreeLibrary) {
+// FreeLibrary while started, whatever the threads are doing: prompt (but for a handler that
+// does not return: ended by force after the grace, and gone before FreeLibrary returns), no
+// thread, service or module left behind, no code of the library run afterwards; and the
+// library loads and starts again in the same process. (A lookup still retrying gives up.)
+TEST(MonitorDllUnload, FreeLibraryWhateverTheThreadsAreDoing) {
+    enum Doing { kWaiting, kHandled, kPaused, kInHandler, kInRetries };
+    const struct {
+        const char* what;
+        Doing doing;
+        DWORD unloadAtMostMs;
+    } cases[] = {{"waiting", kWaiting, 5000},
+                 {"after a record", kHandled, 5000},
+                 {"paused", kPaused, 5000},
+                 {"in a handler that does not return", kInHandler, 45000},
+                 {"in the lookup's retries", kInRetries, 5000}};
     ASSERT_TRUE(RemoveDriverService());
-    for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE(round);
-        RecordingCallback handler;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        RecordingCallback handler(1, c.doing == kInHandler ? release.get() : nullptr);
         MonitorLibrary library;
         ASSERT_TRUE(library.loaded());
         library.monitor()->AddCallback(&handler);
@@ -353,18 +482,38 @@ TEST(MonitorDllUnload, ThreeRoundsOfStartAndFreeLibrary) {
                 base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)
                 ->OptionalHeader.SizeOfImage;
         EXPECT_EQ(2u, ThreadsStartedIn(base, size)) << "the listener and the worker";
-        if (round < 2) {
-            DriverDouble driver;
-            ASSERT_TRUE(driver.Open());
-            ASSERT_TRUE(driver.Report(round + 1, kNoSuchProcess, 1));
+        DriverDouble driver;
+        ASSERT_TRUE(driver.Open());
+        if (c.doing == kInRetries) {
+            // An exited process whose id this test still holds: no module can be read.
+            PROCESS_INFORMATION exited = StartIdle(false);
+            UniqueHandle process(exited.hProcess), thread(exited.hThread);
+            TerminateProcess(process.get(), 1);
+            ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.get(), 10000));
+            const unsigned long reads = driver.Counters().reads;
+            ASSERT_TRUE(driver.Report(1, exited.dwProcessId, 1));
+            ASSERT_TRUE(driver.WaitForReads(reads + 1));
+            Sleep(300);  // into the second of retries
+        } else if (c.doing != kWaiting) {
+            ASSERT_TRUE(driver.Report(1, kNoSuchProcess, 1));
             ASSERT_TRUE(handler.WaitForCalls(1));
-            if (round == 1) library.monitor()->Stop();  // unloading while paused
+            if (c.doing == kPaused) library.monitor()->Stop();
         }
-        EXPECT_LT(library.Free(), 5000u);
+        UniqueHandle worker(c.doing == kInHandler
+                                ? OpenThread(SYNCHRONIZE, FALSE, handler.Calls()[0].thread)
+                                : nullptr);
+        EXPECT_LT(library.Free(), c.unloadAtMostMs);
         EXPECT_FALSE(DriverServiceExists());
         EXPECT_EQ(nullptr, GetModuleHandleA("ExecWarden.dll"));
-        // The two threads finish exiting once the unload has released the loader lock.
+        if (worker) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.get(), 0));
+        }
+        // Parked threads finish exiting once the unload has released the loader lock.
         EXPECT_TRUE(ThreadsEnd(base, size));
+        // A handler returning into the unloaded library would crash this host.
+        SetEvent(release.get());
+        Sleep(200);
+        EXPECT_EQ(c.doing == kWaiting || c.doing == kInRetries ? 0u : 1u, handler.Calls().size());
     }
     RemoveDriverService();
 }

@@ -76,10 +76,16 @@ HMODULE MainModuleOf(HANDLE process) {
 unsigned char RecordingCallback::OnExecute(const char* verb, const char* file,
                                            const char* parameters, const char* directory,
                                            DWORD processId, HMODULE module) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    calls_.push_back({verb, file, parameters, directory, processId, module, GetTickCount()});
-    called_.notify_all();
-    return answer_;
+    unsigned char answer = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back({verb, file, parameters, directory, processId, module, GetTickCount(),
+                          GetCurrentThreadId()});
+        called_.notify_all();
+        answer = answer_;
+    }
+    if (release_ != nullptr) WaitForSingleObject(release_, INFINITE);
+    return answer;
 }
 
 void RecordingCallback::SetAnswer(unsigned char answer) {
@@ -139,6 +145,11 @@ bool DriverDouble::SetQueueMode(bool queue) {
 bool DriverDouble::FailReads(unsigned long count, unsigned long shortBytes) {
     const procwatch_failure failure{count, shortBytes};
     return Send(PROCWATCH_FAIL_READS, &failure, sizeof failure, nullptr, 0);
+}
+
+bool DriverDouble::HoldReads(bool hold) {
+    const ULONG value = hold ? 1 : 0;
+    return Send(PROCWATCH_HOLD_READS, &value, sizeof value, nullptr, 0);
 }
 
 bool DriverDouble::WaitForReads(unsigned long reads, DWORD ms) {

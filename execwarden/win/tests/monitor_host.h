@@ -32,12 +32,16 @@ struct ExecuteCall {
     std::string verb, file, parameters, directory;
     DWORD processId;
     HMODULE module;
-    DWORD tick;  // GetTickCount at the call
+    DWORD tick;    // GetTickCount at the call
+    DWORD thread;  // the thread that called
 };
 
 class RecordingCallback : public IExecuteCallback {
 public:
-    explicit RecordingCallback(unsigned char answer = 1) : answer_(answer) {}
+    // With `release`, each call is recorded at once but answers only once `release` is set:
+    // a handler still deciding.
+    explicit RecordingCallback(unsigned char answer = 1, HANDLE release = nullptr)
+        : answer_(answer), release_(release) {}
     unsigned char OnExecute(const char* verb, const char* file, const char* parameters,
                             const char* directory, DWORD processId, HMODULE module) override;
 
@@ -53,6 +57,7 @@ private:
     std::condition_variable called_;
     std::vector<ExecuteCall> calls_;
     unsigned char answer_;
+    HANDLE release_;
 };
 
 // The test's own channel to the driver double.
@@ -63,6 +68,8 @@ public:
     procwatch_counters Counters();
     bool SetQueueMode(bool queue);
     bool FailReads(unsigned long count, unsigned long shortBytes);
+    // While held, the driver keeps every read pending; releasing answers them.
+    bool HoldReads(bool hold);
     // True once the component has sent at least `reads` read requests.
     bool WaitForReads(unsigned long reads, DWORD ms = 10000);
 
