@@ -250,6 +250,10 @@ TEST_F(MonitorDllTest, EachEventReachesTheHandlersOnce) {
     std::vector<DWORD> seen;
     for (const ExecuteCall& call : handler.Calls()) seen.push_back(call.processId);
     EXPECT_EQ(expected, seen);
+    // Read only when the driver signals: nothing while it has nothing new.
+    const unsigned long settled = driver_.Counters().reads;
+    Sleep(200);
+    EXPECT_EQ(settled, driver_.Counters().reads) << "the driver's event is not waited on";
 }
 
 TEST_F(MonitorDllTest, StopAndStartAreCountedAndHoldReadsBack) {
