@@ -31,8 +31,11 @@ bool NamesDevice(const std::string& path) {
     return std::string(full, length).rfind("\\\\.\\", 0) == 0;
 }
 
+// Reads the whole file, or with `tail` set only its last `cap` bytes; `fileSize` (when
+// given) learns the file's size.
 template <class Bytes>
-ReadResult ReadInto(const std::string& path, uint64_t cap, Bytes* bytes, DWORD share) {
+ReadResult ReadInto(const std::string& path, uint64_t cap, Bytes* bytes, DWORD share,
+                    bool tail = false, uint64_t* fileSize = nullptr) {
     bytes->clear();
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ||
@@ -50,7 +53,17 @@ ReadResult ReadInto(const std::string& path, uint64_t cap, Bytes* bytes, DWORD s
     if (GetFileType(file.get()) != FILE_TYPE_DISK) return {ReadStatus::kNotRegularFile, 0};
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(file.get(), &size)) return {ReadStatus::kReadFailed, GetLastError()};
-    if (size.QuadPart < 0 || static_cast<uint64_t>(size.QuadPart) > cap ||
+    if (size.QuadPart < 0) return {ReadStatus::kTooLarge, 0};
+    if (fileSize != nullptr) *fileSize = static_cast<uint64_t>(size.QuadPart);
+    if (tail && static_cast<uint64_t>(size.QuadPart) > cap) {
+        LARGE_INTEGER start = {};
+        start.QuadPart = size.QuadPart - static_cast<LONGLONG>(cap);
+        if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+            return {ReadStatus::kReadFailed, GetLastError()};
+        }
+        size.QuadPart = static_cast<LONGLONG>(cap);
+    }
+    if (static_cast<uint64_t>(size.QuadPart) > cap ||
         static_cast<uint64_t>(size.QuadPart) > bytes->max_size()) {
         return {ReadStatus::kTooLarge, 0};
     }
@@ -197,6 +210,11 @@ std::string ReadResult::Text() const {
 
 ReadResult ReadWholeFile(const std::string& path, uint64_t cap, std::string* bytes, DWORD share) {
     return ReadInto(path, cap, bytes, share);
+}
+
+ReadResult ReadFileTail(const std::string& path, uint64_t maxBytes, std::string* bytes,
+                        uint64_t* fileSize, DWORD share) {
+    return ReadInto(path, maxBytes, bytes, share, true, fileSize);
 }
 
 ReadResult ReadWholeFile(const std::string& path, uint64_t cap, std::vector<uint8_t>* bytes,

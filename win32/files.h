@@ -48,6 +48,13 @@ ReadResult ReadWholeFile(const std::string& path, uint64_t cap, std::string* byt
 ReadResult ReadWholeFile(const std::string& path, uint64_t cap, std::vector<uint8_t>* bytes,
                          DWORD share = kShareReadWrite);
 
+// Reads the last `maxBytes` bytes of the file at `path` (all of it when it is no longer)
+// into `bytes`, with the file's whole size in `fileSize`: a log that may have grown past
+// what a reader holds. Refuses what ReadWholeFile refuses, except that no size is too
+// large.
+ReadResult ReadFileTail(const std::string& path, uint64_t maxBytes, std::string* bytes,
+                        uint64_t* fileSize, DWORD share = kShareReadWrite);
+
 // Writes all `size` bytes, checking every write; false at the first failure.
 bool WriteAll(HANDLE file, const void* data, size_t size);
 

@@ -17,6 +17,34 @@ std::vector<std::string_view> SplitLogLines(std::string_view bytes) {
     return lines;
 }
 
+LogPart NewestPart(std::string_view bytes, bool skipped, uint64_t maxBytes, size_t maxLines) {
+    LogPart part{bytes, skipped};
+    // Whether the kept part begins a line: the byte before it tells.
+    bool startsLine = !skipped;
+    if (bytes.size() > maxBytes) {
+        const size_t start = bytes.size() - static_cast<size_t>(maxBytes);
+        startsLine = bytes[start - 1] == '\n';
+        part.text = bytes.substr(start);
+        part.cut = true;
+    }
+    if (!startsLine) {
+        // The end of a line that started before is no line of its own.
+        const size_t end = part.text.find('\n');
+        part.text.remove_prefix(end == kNotFound ? part.text.size() : end + 1);
+    }
+    // The newest lines, counted back from the end; the last line's own end does not count.
+    size_t lines = 0;
+    for (size_t at = part.text.size(); at > 0; --at) {
+        if (part.text[at - 1] != '\n' || at == part.text.size()) continue;
+        if (++lines == maxLines) {
+            part.text.remove_prefix(at);
+            part.cut = true;
+            break;
+        }
+    }
+    return part;
+}
+
 void RowTable::Clear() {
     text_.clear();
     starts_.clear();
@@ -37,8 +65,15 @@ void RowTable::Append(const LogRow& row) {
 
 size_t RowTable::AppendLog(std::string_view bytes, ParseLineFn parse, const LeadByteRule& rule) {
     const size_t before = Size();
+    const std::vector<std::string_view> lines = SplitLogLines(bytes);
+    // Room for every line as a row, taken at once: grown step by step, the cells of a big
+    // log would need up to twice their size while they are moved.
+    text_.reserve(text_.size() + bytes.size() + lines.size() * (cellCount_ + 3));
+    starts_.reserve(starts_.size() + lines.size() * cellCount_);
+    order_.reserve(order_.size() + lines.size());
+    checked_.reserve(checked_.size() + lines.size());
     LogRow row;
-    for (std::string_view line : SplitLogLines(bytes)) {
+    for (std::string_view line : lines) {
         if (parse(line, rule, row)) Append(row);
     }
     return Size() - before;

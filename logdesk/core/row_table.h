@@ -12,6 +12,24 @@
 #include "byte_text.h"
 #include "log_rules.h"
 
+// The most of one log the viewer holds, so that its memory stays bounded however large
+// the logs grow (four of them, in a 32-bit process): the newest kLargestLogBytes bytes,
+// and of those the newest kLargestLogLines lines. A row of the largest log held costs
+// about its line's length again plus 30 bytes; logdesk_bench measures the whole program.
+constexpr uint64_t kLargestLogBytes = uint64_t{64} << 20;
+constexpr size_t kLargestLogLines = 1000000;
+
+// What of a log is shown: whole lines only, the newest first to stay.
+struct LogPart {
+    std::string_view text;
+    bool cut = false;  // older lines were left out
+};
+// `bytes` are a log's last bytes as read; `skipped` tells that the file has more before
+// them. At most `maxBytes` of them are kept, without a line cut at the start (one byte
+// more than kept tells whether the kept part starts a line), and of those at most the
+// newest `maxLines` lines.
+LogPart NewestPart(std::string_view bytes, bool skipped, uint64_t maxBytes, size_t maxLines);
+
 // Splits a log's bytes into lines: a line ends at LF (or at the end of the bytes), one CR
 // before that end is dropped, and lines left empty are skipped. Every other byte, 0x1A
 // included, is text; lines of any length are kept whole.

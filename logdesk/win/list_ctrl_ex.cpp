@@ -146,7 +146,16 @@ bool CListCtrlEx::OnNotify(const NMHDR* header, LRESULT& result) {
 
 LRESULT CALLBACK CListCtrlEx::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT_PTR, DWORD_PTR self) {
-    CListCtrlEx& list = *reinterpret_cast<CListCtrlEx*>(self);
+    // Nothing thrown may cross into the list's own code.
+    try {
+        return reinterpret_cast<CListCtrlEx*>(self)->OnMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CListCtrlEx::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CListCtrlEx& list = *this;
     switch (message) {
         case LVM_SETITEMSTATE: {
             // The list keeps no check marks of its own: they go to the rows. What else

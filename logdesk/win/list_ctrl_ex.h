@@ -44,6 +44,7 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
+    LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnColumnClick(int column);
     // The dialog is an ANSI window, so its lists ask in ANSI.
     void GetDisplayInfo(LVITEMA& item) const;

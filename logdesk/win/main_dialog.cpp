@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -27,8 +28,6 @@ constexpr int kButtonIds[6] = {IDC_HELP_BUTTON, IDC_REFRESH, IDC_SELECT_ALL,
                                IDC_EXPORT,      IDC_CLEAR,   IDOK};
 constexpr int kMinimumWidth = 600;
 constexpr int kMinimumHeight = 400;
-// A log longer than this is not shown.
-constexpr uint64_t kLargestLog = 0x40000000;
 
 std::string LocalStamp() {
     SYSTEMTIME now = {};
@@ -58,7 +57,7 @@ bool ProductVersion(DWORD& mostSignificant, DWORD& leastSignificant) {
     return true;
 }
 
-INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR AboutMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
             CLogDeskApp& app = *reinterpret_cast<CLogDeskApp*>(lParam);
@@ -83,6 +82,37 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return AboutMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        return FALSE;  // nothing thrown crosses into the dialog manager
+    }
+}
+
+// Starts the system's Notepad on `file`: by the full path of the one in the Windows
+// folder, never by a bare name, which would run a Notepad.exe from the program's or the
+// current folder first.
+void StartNotepad(const std::string& file) {
+    char windows[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    std::string program(windows, length);
+    if (program.back() != '\\') program += '\\';
+    program += "notepad.exe";
+    std::string commandLine = "\"" + program + "\" \"" + file + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
 }  // namespace
 
 INT_PTR CLogDeskDialog::DoModal(HINSTANCE instance) {
@@ -99,7 +129,26 @@ INT_PTR CALLBACK CLogDeskDialog::DialogProc(HWND dialog, UINT message, WPARAM wP
         self->dialog_ = dialog;
     }
     auto* self = reinterpret_cast<CLogDeskDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    return self != nullptr ? self->HandleMessage(message, wParam, lParam) : FALSE;
+    if (self == nullptr) return FALSE;
+    // Nothing thrown may cross into the system's dialog code: an action that runs out of
+    // memory ends with a message, and the dialog goes on.
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (const std::bad_alloc&) {
+        self->ReportOutOfMemory("");
+    } catch (...) {
+    }
+    return FALSE;
+}
+
+void CLogDeskDialog::ReportOutOfMemory(const std::string& path) {
+    try {
+        std::string text = app_.Text("There is not enough memory for this.");
+        if (!path.empty()) text += "\n" + path;
+        MessageBoxA(dialog_, text.c_str(), app_.ProgramName().c_str(), MB_OK | MB_ICONWARNING);
+    } catch (...) {
+        MessageBoxA(dialog_, "Out of memory.", nullptr, MB_OK | MB_ICONWARNING);
+    }
 }
 
 INT_PTR CLogDeskDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -260,14 +309,33 @@ void CLogDeskDialog::LayOut() {
 }
 
 bool CLogDeskDialog::LoadSource(LogSource& source) {
-    std::string bytes;
-    // Other modules of the suite may be writing the log while it is read.
-    if (!kvwin::FileExists(source.path) ||
-        !kvwin::ReadWholeFile(source.path, kLargestLog, &bytes, kvwin::kShareAll)) {
+    if (!kvwin::FileExists(source.path)) return false;
+    try {
+        // Only the newest part of a log past the caps is held; one byte more than kept
+        // tells whether the part starts a line. Other modules of the suite may be
+        // writing the log while it is read.
+        std::string bytes;
+        uint64_t size = 0;
+        if (!kvwin::ReadFileTail(source.path, kLargestLogBytes + 1, &bytes, &size,
+                                 kvwin::kShareAll)) {
+            return false;
+        }
+        const LogPart part =
+            NewestPart(bytes, size > bytes.size(), kLargestLogBytes, kLargestLogLines);
+        source.list.AppendLog(part.text, source.kind->parse, app_.Rule());
+        if (part.cut) {
+            const std::string text =
+                app_.Text("This log is too large: only its newest entries are shown.") + "\n" +
+                source.path;
+            MessageBoxA(dialog_, text.c_str(), app_.ProgramName().c_str(),
+                        MB_OK | MB_ICONINFORMATION);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        source.list.DeleteAllItems();
+        ReportOutOfMemory(source.path);
         return false;
     }
-    source.list.AppendLog(bytes, source.kind->parse, app_.Rule());
-    return true;
 }
 
 void CLogDeskDialog::Refresh() {
@@ -311,19 +379,25 @@ void CLogDeskDialog::Export() {
     const LogSource& source = sources_[current_];
 
     char chosen[MAX_PATH] = {};
-    OPENFILENAMEA dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = dialog_;
-    dialog.lpstrFilter = "TXT Files (*.txt)\0*.txt\0";
-    dialog.lpstrFile = chosen;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
-    // With a default extension the dialog itself adds ".txt" to a bare name, so the
-    // overwrite question is asked about the file that is really written.
-    dialog.lpstrDefExt = "txt";
-    if (!GetSaveFileNameA(&dialog)) return;
+    std::string path;
+    for (;;) {
+        OPENFILENAMEA dialog = {};
+        dialog.lStructSize = sizeof dialog;
+        dialog.hwndOwner = dialog_;
+        dialog.lpstrFilter = "TXT Files (*.txt)\0*.txt\0";
+        dialog.lpstrFile = chosen;
+        dialog.nMaxFile = MAX_PATH;
+        // The dialog's own overwrite question would be about the name chosen, which is
+        // not always the file written ("notes.log" is written as "notes.log.txt"): the
+        // question is asked below, about that file.
+        dialog.Flags = OFN_HIDEREADONLY | OFN_EXPLORER;
+        dialog.lpstrDefExt = "txt";
+        if (!GetSaveFileNameA(&dialog)) return;
+        path = ExportPath(chosen, app_.Rule());
+        // No: back to the save dialog, as the dialog's own question does.
+        if (!kvwin::PathExists(path) || ConfirmReplace(path)) break;
+    }
 
-    const std::string path = ExportPath(chosen, app_.Rule());
     const ExportTexts texts = {app_.Text("File"), source.name, app_.Text("Time"), LocalStamp(),
                                app_.Text("found")};
     const std::string text = BuildExportText(texts, source.list.Rows(), source.kind->format);
@@ -335,7 +409,14 @@ void CLogDeskDialog::Export() {
         return;
     }
     file.reset();
-    WinExec(("Notepad.exe " + path).c_str(), SW_SHOW);
+    StartNotepad(path);
+}
+
+bool CLogDeskDialog::ConfirmReplace(const std::string& path) {
+    const std::string text = path + "\n" + app_.Text("This file already exists.") + "\n" +
+                             app_.Text("Do you want to replace it?");
+    return MessageBoxA(dialog_, text.c_str(), app_.ProgramName().c_str(),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 void CLogDeskDialog::Help() {

@@ -46,11 +46,16 @@ private:
     void SelectAll();
     void Clear();
     void Export();
+    // Whether the user lets an export replace the file at `path`.
+    bool ConfirmReplace(const std::string& path);
+    // A translated "not enough memory" message, naming `path` when there is one.
+    void ReportOutOfMemory(const std::string& path);
     void Help();
     void About();
     void PaintMinimised();
     bool OnNotify(const NMHDR* header, LRESULT& result);
-    // Reads a log and appends its rows; false when it does not exist or cannot be read.
+    // Reads a log (its newest part, past the caps, with a message) and appends its rows;
+    // false when it does not exist or cannot be read.
     bool LoadSource(LogSource& source);
 
     CLogDeskApp& app_;

@@ -1,5 +1,7 @@
 #include "windriver.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -58,6 +60,29 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
         if (GetTickCount() - start > timeoutMs) return condition();
         Sleep(20);
     }
+}
+
+bool WaitForNoProcess(const char* exeName, DWORD timeoutMs) {
+    return WaitFor(
+        [exeName] {
+            HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+            if (snapshot == INVALID_HANDLE_VALUE) return false;
+            PROCESSENTRY32 entry = {};
+            entry.dwSize = sizeof entry;
+            bool running = false;
+            for (BOOL more = Process32First(snapshot, &entry); more && !running;
+                 more = Process32Next(snapshot, &entry)) {
+                running = lstrcmpiA(entry.szExeFile, exeName) == 0;
+            }
+            CloseHandle(snapshot);
+            return !running;
+        },
+        timeoutMs);
+}
+
+bool Settled(HWND dialog) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored) != 0;
 }
 
 std::vector<HWND> ProcessWindows(DWORD pid) {

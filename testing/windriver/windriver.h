@@ -16,6 +16,13 @@ namespace windriver {
 // Asks `condition` every 20 ms until it holds or `timeoutMs` have passed.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
 
+// Waits until no process runs whose program file is named `exeName` (any case): what a
+// program under test started has done its work once this holds.
+bool WaitForNoProcess(const char* exeName, DWORD timeoutMs = 20000);
+// Returns once `dialog`'s thread is back in its message loop: what its last action started
+// has been started.
+bool Settled(HWND dialog);
+
 // Top-level windows of process `pid`.
 std::vector<HWND> ProcessWindows(DWORD pid);
 // A visible top-level dialog of `pid` that has a child with id `childId`, or null.

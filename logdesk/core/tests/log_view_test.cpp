@@ -54,6 +54,30 @@ TEST(LogLines, BytesSplitAtLineFeeds) {
     for (const Case& c : cases) EXPECT_EQ(c.lines, Lines(c.bytes)) << c.bytes;
 }
 
+// What of a large log is kept: at most 6 bytes (read with one more) and 2 lines here.
+TEST(LogLines, NewestPartKeepsWholeLinesWithinTheCaps) {
+    const struct {
+        std::string bytes;
+        bool skipped;
+        std::string kept;
+        bool cut;
+    } cases[] = {
+        {"a\nb\n", false, "a\nb\n", false},     // fits
+        {"aa\nbb\n", false, "aa\nbb\n", false},  // fits exactly
+        {"aaa\nbb\n", false, "bb\n", true},       // one byte over: the cut line goes
+        {"\nab\nc\n", true, "ab\nc\n", true},    // the byte before ends a line
+        {"xaa\nbbb", true, "bbb", true},
+        {"a\nb\nc\n", false, "b\nc\n", true},   // three lines: the newest two
+        {"x\nb\nc", true, "b\nc", true},
+        {"xyzabcdef", true, "", true},            // no whole line at all
+    };
+    for (const auto& c : cases) {
+        const LogPart part = NewestPart(c.bytes, c.skipped, 6, 2);
+        EXPECT_EQ(c.kept, part.text) << c.bytes;
+        EXPECT_EQ(c.cut, part.cut) << c.bytes;
+    }
+}
+
 TEST(RowTable, LoadsAcceptedLinesInFileOrder) {
     RowTable events(2);
     const std::string longEvent(100 * 1024, 'e');

@@ -87,6 +87,23 @@ void SuiteFolder::RemoveRoster() {
     DeleteFileA(rosterPath_.c_str());
 }
 
+PlantedNotepad::PlantedNotepad() {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    program_ = std::string(windows) + "\\notepad.exe";
+    saved_ = program_ + ".kvsaved";
+    // A run that crashed left the original aside already: it stays the one put back.
+    if (!Exists(saved_)) MoveFileA(program_.c_str(), saved_.c_str());
+    DeleteFileA(Record().c_str());
+    ready_ = Exists(saved_) &&
+             CopyFileA(kvtest::BesideProgram("Recorder.exe").c_str(), program_.c_str(), FALSE);
+}
+
+PlantedNotepad::~PlantedNotepad() {
+    DeleteFileA(Record().c_str());
+    if (Exists(saved_) && DeleteFileA(program_.c_str())) MoveFileA(saved_.c_str(), program_.c_str());
+}
+
 bool LogDeskProcess::Start(const std::string& program, const std::string& directory) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -38,6 +38,26 @@ private:
     bool ready_ = false;
 };
 
+// The system's Notepad (notepad.exe in the Windows folder, which Wine runs as placed)
+// replaced by a recorder for as long as the object lives, then put back.
+class PlantedNotepad {
+public:
+    PlantedNotepad();
+    ~PlantedNotepad();
+    PlantedNotepad(const PlantedNotepad&) = delete;
+    PlantedNotepad& operator=(const PlantedNotepad&) = delete;
+
+    bool ready() const { return ready_; }
+    const std::string& Program() const { return program_; }
+    // What the recorder wrote: one command line per start.
+    std::string Record() const { return program_ + ".cmdline"; }
+
+private:
+    std::string program_;
+    std::string saved_;
+    bool ready_ = false;
+};
+
 // One run of LogDesk.exe, closed (or ended) when the object goes.
 class LogDeskProcess {
 public:

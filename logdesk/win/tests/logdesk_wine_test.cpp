@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "logdesk_session.h"
+#include "row_table.h"
 #include "whole_file_win.h"
 #include "win32/handles.h"
 #include "windriver.h"
@@ -52,7 +53,8 @@ const std::string kUpdaterLog =
 const std::string kLanguage =
     "LogDesk=Journal\r\nAll Log=Tous les journaux\r\nEvent Log=Evenements\r\n"
     "Refresh=Actualiser\r\nTime=Heure\r\nFile=Fichier\r\nfound=trouve\r\n"
-    "About LogDesk=A propos de LogDesk\r\n";
+    "About LogDesk=A propos de LogDesk\r\n"
+    "This log is too large: only its newest entries are shown.=Journal trop long, fin seule\r\n";
 
 class LogDeskTest : public ::testing::Test {
 protected:
@@ -64,6 +66,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(suite_.ready()) << "could not set up the suite folder";
+        ASSERT_TRUE(notepad_.ready()) << "could not plant the system's Notepad";
         suite_.WriteRoster();
         WriteLogs();
         ASSERT_TRUE(WriteWholeFile(suite_.Dir("Addins") + "\\LogDesk.Lng", kLanguage));
@@ -77,7 +80,9 @@ protected:
     }
     std::string ScanLog() const { return suite_.Dir("Bulwark") + "\\SifterLog.txt"; }
     std::string EventLog() const { return suite_.Dir("Base") + "\\Event.txt"; }
-    std::string NotepadCalls() const { return suite_.Dir("Program") + "\\Notepad.exe.cmdline"; }
+    // The system's Notepad, and the one planted beside the program that a bare name finds.
+    std::string NotepadCalls() const { return notepad_.Record(); }
+    std::string PlantedCalls() const { return suite_.Dir("Program") + "\\Notepad.exe.cmdline"; }
     std::string UpkeepCalls() const { return suite_.Dir("Upkeep") + "\\Upkeep.exe.cmdline"; }
 
     // Starts the program and waits for its window.
@@ -125,7 +130,16 @@ protected:
         return box;
     }
 
+    // Once `dialog` is back in its loop, whatever it started has run and gone.
+    static void Settle(HWND dialog) {
+        ASSERT_TRUE(wd::Settled(dialog));
+        for (const char* program : {"notepad.exe", "Upkeep.exe"}) {
+            ASSERT_TRUE(wd::WaitForNoProcess(program)) << program;
+        }
+    }
+
     SuiteFolder suite_;
+    PlantedNotepad notepad_;
     static UnmanagedWindows* unmanaged_;
 };
 
@@ -298,7 +312,8 @@ TEST_F(LogDeskTest, ExportWritesTickedRowsAndOpensNotepad) {
     std::string calls = WaitForLines(NotepadCalls(), 1);
     std::string lowered = suite_.Root() + "\\ticked.txt";
     CharLowerA(&lowered[0]);
-    EXPECT_EQ("Notepad.exe " + lowered + "\r\n", calls);
+    EXPECT_EQ("\"" + notepad_.Program() + "\" \"" + lowered + "\"\r\n", calls);
+    EXPECT_FALSE(Exists(PlantedCalls()));
     EXPECT_EQ(evil + kept, rowsOf(ReadBytes(lowered)));
 
     wd::PressButtonAndWait(dialog, kSelectAll);
@@ -319,28 +334,42 @@ TEST_F(LogDeskTest, ExportAsksBeforeReplacingAndReportsAnUnwritableTarget) {
     LogDeskProcess process;
     HWND dialog = Start(process);
     ASSERT_NE(nullptr, dialog);
-    const std::string existing = suite_.Root() + "\\report.txt";
-    ASSERT_TRUE(WriteWholeFile(existing, "keep me"));
-
-    // "Report" is written as report.txt, which exists: the dialog asks first.
-    ExportAs(process, dialog, suite_.Root() + "\\Report");
-    HWND prompt = WaitForMessageBox(process);
-    ASSERT_NE(nullptr, prompt) << "no overwrite question";
-    wd::Answer(prompt, IDNO);
-    HWND save = nullptr;
-    ASSERT_TRUE(wd::WaitFor([&] {
-        return !wd::FindMessageBox(process.Pid()) &&
-               (save = wd::FindDialog(process.Pid(), kSaveNameBox));
-    }));
-    wd::Answer(save, IDCANCEL);
-    ASSERT_TRUE(wd::WaitFor([&] { return !wd::FindDialog(process.Pid(), kSaveNameBox); }));
-    EXPECT_EQ("keep me", ReadBytes(existing));
+    // The question is about the file written: "Report" and "notes.log" are written as
+    // report.txt and notes.log.txt, which exist; notes.log itself is never touched.
+    const std::string notes = suite_.Root() + "\\notes.log";
+    for (const std::string& existing : {suite_.Root() + "\\report.txt", notes + ".txt"}) {
+        SCOPED_TRACE(existing);
+        ASSERT_TRUE(WriteWholeFile(existing, "keep me"));
+        ASSERT_TRUE(WriteWholeFile(notes, "mine"));
+        ExportAs(process, dialog, existing.substr(0, existing.size() - 4));
+        HWND prompt = WaitForMessageBox(process);
+        ASSERT_NE(nullptr, prompt) << "no overwrite question";
+        std::string lowered = existing;
+        CharLowerA(&lowered[0]);
+        EXPECT_EQ(0u, wd::ItemText(prompt, kMessageText).find(lowered + "\n"));
+        wd::Answer(prompt, IDNO);
+        HWND save = nullptr;
+        ASSERT_TRUE(wd::WaitFor([&] {
+            return !wd::FindMessageBox(process.Pid()) &&
+                   (save = wd::FindDialog(process.Pid(), kSaveNameBox));
+        }));
+        wd::Answer(save, IDCANCEL);
+        ASSERT_TRUE(wd::WaitFor([&] { return !wd::FindDialog(process.Pid(), kSaveNameBox); }));
+        EXPECT_EQ("keep me", ReadBytes(existing));
+        ASSERT_TRUE(DeleteFileA(existing.c_str()));
+    }
+    // With notes.log.txt gone nothing is asked; notes.log stays as it was.
+    ExportAs(process, dialog, notes);
+    WaitForLines(notes + ".txt", 3);
+    EXPECT_EQ("mine", ReadBytes(notes));
+    Settle(dialog);
+    DeleteFileA(NotepadCalls().c_str());
 
     // A name whose ".txt" form is a folder: the dialog asks about replacing it, and Yes
     // leads to a file that cannot be written.
     ASSERT_TRUE(CreateDirectoryA((suite_.Root() + "\\folder.txt").c_str(), nullptr));
     ExportAs(process, dialog, suite_.Root() + "\\folder");
-    prompt = WaitForMessageBox(process);
+    HWND prompt = WaitForMessageBox(process);
     ASSERT_NE(nullptr, prompt);
     wd::Answer(prompt, IDYES);
     HWND failure = nullptr;
@@ -353,7 +382,10 @@ TEST_F(LogDeskTest, ExportAsksBeforeReplacingAndReportsAnUnwritableTarget) {
     EXPECT_EQ("Journal", wd::WindowText(failure));
     wd::Answer(failure, IDOK);
     ASSERT_TRUE(wd::WaitFor([&] { return !wd::FindMessageBox(process.Pid()); }));
+    // Whatever the export started has run by now: nothing did.
+    Settle(dialog);
     EXPECT_FALSE(Exists(NotepadCalls()));
+    EXPECT_FALSE(Exists(PlantedCalls()));
 }
 
 TEST_F(LogDeskTest, HeaderClicksSortAndRefreshRestoresFileOrder) {
@@ -467,6 +499,9 @@ TEST_F(LogDeskTest, HelpOpensTheHelpFileOrOffersTheUpdater) {
         EXPECT_EQ(nullptr, GetWindow(prompt, GW_OWNER));
         wd::Answer(prompt, answer);
         ASSERT_TRUE(wd::WaitFor([&] { return !wd::FindMessageBox(process.Pid()); }));
+        // What the answer started has run by now: after No, nothing.
+        Settle(dialog);
+        EXPECT_EQ(answer == IDYES, Exists(UpkeepCalls()));
     }
     const std::string calls = WaitForLines(UpkeepCalls(), 1);
     EXPECT_EQ(1, std::count(calls.begin(), calls.end(), '\n')) << calls;
@@ -537,8 +572,48 @@ TEST_F(LogDeskTest, WithoutProductFileItEndsWithStatusOne) {
     suite_.RemoveRoster();
     LogDeskProcess process;
     ASSERT_TRUE(process.Start(suite_.Program(), suite_.Dir("Program")));
-    EXPECT_EQ(1u, process.WaitForExit());
-    EXPECT_TRUE(wd::ProcessWindows(process.Pid()).empty());
+    // It ends before it makes a window: none is ever seen while it runs.
+    bool windowSeen = false;
+    DWORD code = STILL_ACTIVE;
+    for (int polls = 0; code == STILL_ACTIVE && polls < 20000; ++polls) {
+        windowSeen = windowSeen || !wd::ProcessWindows(process.Pid()).empty();
+        code = process.WaitForExit(1);
+    }
+    EXPECT_EQ(1u, code);
+    EXPECT_FALSE(windowSeen);
+}
+
+// A log past the cap is shown by its newest entries, after a message, and is never read
+// whole; a log of exactly the cap is read whole, without one. Both are zeros (one line
+// without a TAB: no row) and then the usual scan log.
+TEST_F(LogDeskTest, ALogPastTheCapShowsItsNewestEntries) {
+    const std::string tail = "\n" + kScanLog;
+    for (const uint64_t size : {kLargestLogBytes, kLargestLogBytes + 1}) {
+        SCOPED_TRACE(size);
+        {
+            UniqueFile log(CreateFileA(ScanLog().c_str(), GENERIC_WRITE, 0, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            LARGE_INTEGER at;
+            at.QuadPart = static_cast<LONGLONG>(size - tail.size());
+            DWORD written = 0;
+            ASSERT_TRUE(SetFilePointerEx(log.get(), at, nullptr, FILE_BEGIN));
+            ASSERT_TRUE(WriteFile(log.get(), tail.data(), static_cast<DWORD>(tail.size()),
+                                  &written, nullptr));
+        }
+        LogDeskProcess process;
+        ASSERT_TRUE(process.Start(suite_.Program(), suite_.Dir("Program")));
+        if (size > kLargestLogBytes) {
+            HWND box = WaitForMessageBox(process);
+            ASSERT_NE(nullptr, box) << "no message about the cut";
+            EXPECT_EQ("Journal trop long, fin seule\n" + ScanLog(),
+                      wd::ItemText(box, kMessageText));
+            wd::Answer(box, IDOK);
+        }
+        HWND dialog = process.WaitForDialog();
+        ASSERT_NE(nullptr, dialog);
+        EXPECT_EQ(nullptr, wd::FindMessageBox(process.Pid()));
+        EXPECT_EQ((Texts{"evil.exe", "dropper.exe", "c.exe"}), wd::Column(Item(dialog, kScanList), 2));
+    }
 }
 
 TEST_F(LogDeskTest, SecondStartRestoresTheFirstWindowAndEnds) {
@@ -585,12 +660,11 @@ TEST_F(LogDeskTest, EmptyInstallPathsLeaveTheDriveRootAlone) {
             EXPECT_NE(nullptr, prompt);
             if (prompt != nullptr) wd::Answer(prompt, IDYES);
             EXPECT_TRUE(wd::WaitFor([&] { return !wd::FindMessageBox(process.Pid()); }));
+            Settle(dialog);
         }
     }
     EXPECT_TRUE(Exists(decoys[0])) << "Clear deleted a file at the drive root";
-    // Nothing is to appear; the wait is bounded and short.
-    EXPECT_FALSE(wd::WaitFor([&] { return Exists(decoys[2] + ".cmdline"); }, 2000))
-        << "Yes started a program at the drive root";
+    EXPECT_FALSE(Exists(decoys[2] + ".cmdline")) << "Yes started a program at the drive root";
     for (const std::string& decoy : decoys) DeleteFileA(decoy.c_str());
     DeleteFileA((decoys[2] + ".cmdline").c_str());
 }
