@@ -12,7 +12,8 @@
 #                                           a GoogleTest executable registered
 #                                           with ctest (under Wine in the Windows tree)
 #   kv_add_driver(name SOURCES ...)         a test-double kernel driver in C (.sys)
-#   kv_add_fuzz_target(name SOURCES ...)    a libFuzzer target (fuzz tree only)
+#   kv_add_fuzz_target(name SOURCES ...)    a libFuzzer target (fuzz tree), replayed over
+#                                           its kept inputs by ctest (native tree)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   set(KV_WINDOWS ON)
@@ -139,20 +140,44 @@ function(kv_add_driver name)
 endfunction()
 
 # kv_add_fuzz_target(name SOURCES ... LIBS ... [COVER lib ...] [INCLUDES dir ...]):
-# a libFuzzer target over a parser of untrusted bytes, built only in the fuzz tree. The COVER libraries carry the
-# coverage that guides the fuzzer.
+# a target over a parser of untrusted bytes (a LLVMFuzzerTestOneInput in SOURCES). Its
+# kept inputs lie in fuzz/corpus/<name>/ (seeds and minimised finds, at least one file)
+# and fuzz/regressions/<name>/ (every input that ever found a fault).
+#   - fuzz tree (KV_FUZZ): the libFuzzer program <name>; the COVER libraries carry the
+#     coverage that guides the fuzzer. A line in <build>/fuzz-targets/<name>.target
+#     tells scripts/fuzz.sh where the program and its folders are.
+#   - native tree: <name>_replay, the same sources with fuzz/replay's main under the
+#     tree's sanitizers, which ctest runs over both folders (test <name>_replay).
+set(KV_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR}/../fuzz)
+cmake_path(NORMAL_PATH KV_FUZZ_DIR)
+if(KV_FUZZ)
+  # Written anew by every configure, so a target that is gone is no longer listed.
+  file(REMOVE_RECURSE ${CMAKE_BINARY_DIR}/fuzz-targets)
+endif()
+
 function(kv_add_fuzz_target name)
-  if(NOT KV_FUZZ)
-    return()
-  endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;COVER;INCLUDES" ${ARGN})
-  set(flags -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
-  add_executable(${name} ${ARG_SOURCES})
-  target_compile_options(${name} PRIVATE ${flags})
-  target_link_options(${name} PRIVATE ${flags})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
-  target_include_directories(${name} PRIVATE ${ARG_INCLUDES})
-  foreach(lib ${ARG_COVER})
-    target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link)
-  endforeach()
+  set(corpus ${KV_FUZZ_DIR}/corpus/${name})
+  set(regressions ${KV_FUZZ_DIR}/regressions/${name})
+  if(KV_FUZZ)
+    set(flags -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+    add_executable(${name} ${ARG_SOURCES})
+    target_compile_options(${name} PRIVATE ${flags} -Werror)
+    target_link_options(${name} PRIVATE ${flags})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    target_include_directories(${name} PRIVATE ${ARG_INCLUDES})
+    foreach(lib ${ARG_COVER})
+      target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link)
+    endforeach()
+    file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets/${name}.target
+         CONTENT "$<TARGET_FILE:${name}>\n${corpus}\n${regressions}\n")
+  elseif(NOT KV_WINDOWS)
+    add_executable(${name}_replay ${ARG_SOURCES} ${KV_FUZZ_DIR}/replay/fuzz_replay_main.cpp)
+    target_compile_definitions(${name}_replay PRIVATE KV_FUZZ_TARGET_NAME="${name}")
+    target_compile_options(${name}_replay PRIVATE -Werror)
+    target_link_libraries(${name}_replay PRIVATE ${ARG_LIBS})
+    target_include_directories(${name}_replay PRIVATE ${ARG_INCLUDES})
+    add_test(NAME ${name}_replay COMMAND ${name}_replay ${corpus} ${regressions})
+    set_tests_properties(${name}_replay PROPERTIES LABELS fuzz_replay TIMEOUT 900)
+  endif()
 endfunction()

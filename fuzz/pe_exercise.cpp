@@ -113,6 +113,26 @@ bool Load(SignatureSet& set, const char* text, size_t size, size_t piece,
         report);
 }
 
+}  // namespace
+
+void LoadSignatureTextChecked(const char* text, size_t size, SignatureSet* whole) {
+    // Whole and in pieces: the same rows and the same counts.
+    SignatureSet pieces("", "");
+    SignatureLoadReport wholeReport, piecesReport, againReport;
+    Load(*whole, text, size, size + 1, &wholeReport);
+    Load(pieces, text, size, 1 + size % 13, &piecesReport);
+    Check(wholeReport.Summary() == piecesReport.Summary(), "pieces change the counts");
+    Check(whole->user().size() == wholeReport.added, "rows held differ from rows added");
+    Check(wholeReport.added + wholeReport.SkippedTotal() == wholeReport.blocks,
+          "blocks not all counted");
+    // Loaded again, every row is a duplicate.
+    Load(*whole, text, size, size + 1, &againReport);
+    Check(againReport.added == 0 && whole->user().size() == wholeReport.added,
+          "a second load added rows");
+}
+
+namespace {
+
 uint64_t ExerciseSignatureInput(const uint8_t* data, size_t size) {
     const char* text = reinterpret_cast<const char*>(data);
     const char* end = text + size;
@@ -126,19 +146,8 @@ uint64_t ExerciseSignatureInput(const uint8_t* data, size_t size) {
     const std::vector<char> database(text, text + textSize);
     const std::vector<uint8_t> image(imageStart, end);
 
-    // Whole and in pieces: the same rows and the same counts.
-    SignatureSet whole("", ""), pieces("", "");
-    SignatureLoadReport wholeReport, piecesReport, againReport;
-    Load(whole, database.data(), database.size(), database.size() + 1, &wholeReport);
-    Load(pieces, database.data(), database.size(), 1 + database.size() % 13, &piecesReport);
-    Check(wholeReport.Summary() == piecesReport.Summary(), "pieces change the counts");
-    Check(whole.user().size() == wholeReport.added, "rows held differ from rows added");
-    Check(wholeReport.added + wholeReport.SkippedTotal() == wholeReport.blocks,
-          "blocks not all counted");
-    // Loaded again, every row is a duplicate.
-    Load(whole, database.data(), database.size(), database.size() + 1, &againReport);
-    Check(againReport.added == 0 && whole.user().size() == wholeReport.added,
-          "a second load added rows");
+    SignatureSet whole("", "");
+    LoadSignatureTextChecked(database.data(), database.size(), &whole);
 
     // The reader with the database behind its built-in rows, and the image.
     CPEHelper helper;

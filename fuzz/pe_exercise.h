@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class CPEHelper;
+class SignatureSet;
 class UserSignatures;
 
 // Returns a value folded from every answer, so that nothing is optimised away.
@@ -18,6 +19,12 @@ uint64_t ExercisePEHelper(CPEHelper& helper, const uint8_t* data, size_t size);
 //     whole and in pieces, loaded twice) and the indexed search against a plain walk
 //     over the rows; a disagreement aborts.
 uint64_t ExerciseFuzzInput(const uint8_t* data, size_t size);
+
+// Loads an analyst's database text into `whole` (a set without rows) as one piece,
+// checked against a load in pieces (the same rows and counts), against its own counts
+// (every block added or skipped) and against a second load (which adds nothing); a
+// disagreement aborts.
+void LoadSignatureTextChecked(const char* text, size_t size, SignatureSet* whole);
 
 // The first user row that matches at `entry`, found by walking every row in order: the
 // reference the indexed search is checked against, and the benchmark's yardstick.

@@ -2,8 +2,10 @@
 
 A ctest test that wrote a GoogleTest report counts with its test cases; any other
 ctest test (a script, a crashed executable) counts as one case. The Wine server
-fixtures count only when they fail. Prints "N passed, N failed[, N skipped]" and
-exits 1 when anything failed.
+fixtures count only when they fail. A fuzz target's replay (its report's suite is
+FuzzReplay) counts as one case, and the inputs it replayed are added up into the line
+"fuzz replay: N inputs (C corpus, R regression) of T targets" printed before the last
+one. Prints "N passed, N failed[, N skipped]" and exits 1 when anything failed.
 """
 import argparse
 import os
@@ -11,9 +13,37 @@ import sys
 import xml.etree.ElementTree as ET
 
 
+class Replays:
+    """The inputs replayed by the fuzz targets' replays, over every tree."""
+
+    def __init__(self):
+        self.targets = self.corpus = self.regressions = self.failed = 0
+
+    def add(self, root):
+        for suite in root.iter("testsuite"):
+            if suite.get("name") != "FuzzReplay":
+                continue
+            for case in suite.iter("testcase"):
+                self.targets += 1
+                self.corpus += int(case.get("corpus", 0))
+                self.regressions += int(case.get("regressions", 0))
+
+    def line(self):
+        line = (f"fuzz replay: {self.corpus + self.regressions} inputs ({self.corpus} corpus, "
+                f"{self.regressions} regression) of {self.targets} targets")
+        if self.failed:
+            line += f"; {self.failed} targets FAILED their replay"
+        return line
+
+
+REPLAYS = Replays()
+
+
 def gtest_counts(path):
     passed = failed = skipped = 0
-    for case in ET.parse(path).getroot().iter("testcase"):
+    root = ET.parse(path).getroot()
+    REPLAYS.add(root)
+    for case in root.iter("testcase"):
         if case.find("failure") is not None or case.find("error") is not None:
             failed += 1
         elif case.get("result") == "skipped" or case.find("skipped") is not None \
@@ -52,6 +82,8 @@ def tree_counts(report_dir):
             passed += 1
         else:
             failed += 1
+            if name.endswith("_replay"):
+                REPLAYS.failed += 1
     return passed, failed, skipped
 
 
@@ -64,6 +96,7 @@ def main():
     for report in args.reports:
         p, f, s = tree_counts(report)
         passed, failed, skipped = passed + p, failed + f, skipped + s
+    print(REPLAYS.line())
     line = f"{passed} passed, {failed} failed"
     if skipped:
         line += f", {skipped} skipped"

@@ -117,7 +117,13 @@ TEST_F(CheckHostDllTest, BootIniDefaultLine) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(WriteWholeFile(kBootIni, c.text));
+        // An editor holds it open for writing meanwhile (the long paths below read it free).
+        const HANDLE editor =
+            CreateFileA(kBootIni, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(editor, INVALID_HANDLE_VALUE);
         EXPECT_EQ(Check(c.length), std::make_pair(c.result, c.answer)) << c.text << c.length;
+        CloseHandle(editor);
     }
     EXPECT_EQ(host_.checkHost(nullptr, 260), 0);
 

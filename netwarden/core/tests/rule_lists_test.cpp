@@ -99,18 +99,22 @@ TEST(RuleLists, AddSkipsIdsTheListHoldsButSendsDuplicatesOfOneInput) {
 TEST(RuleLists, DriverRuleWritesOutZeroMasks) {
     FakeDriver driver;
     RuleList list;
-    FirewallRule rule = Rule(12, 0, 0xFFFFFF00u);
+    // Each mask alone is 0 in one of the two rules.
+    FirewallRule rules[2] = {Rule(12, 0, 0xFFFFFF00u), Rule(13, 0x00FFFFFFu, 0)};
+    FirewallRule& rule = rules[0];
     rule.flags = 0x41;
     rule.protocol = 6;
     rule.unused[0] = 0x77;
     rule.state = 3;
     rule.valueC = 0xC0C0;
     rule.valueD = 0xD0D0;
-    AddRules(list, &rule, 1, driver);
+    AddRules(list, rules, 2, driver);
     ASSERT_EQ(1u, driver.batches.size());
     const DriverRule& sent = driver.batches[0][0];
     EXPECT_EQ(0xFFFFFFFFu, sent.maskA);
     EXPECT_EQ(0xFFFFFF00u, sent.maskB);
+    EXPECT_EQ(0x00FFFFFFu, driver.batches[0][1].maskA);
+    EXPECT_EQ(0xFFFFFFFFu, driver.batches[0][1].maskB);
     EXPECT_EQ(0x41u, sent.flags);
     EXPECT_EQ(12, sent.ruleId);
     EXPECT_EQ(rule.addressA, sent.addressA);

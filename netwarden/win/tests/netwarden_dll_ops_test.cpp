@@ -314,14 +314,14 @@ TEST_F(NetWardenDllTest, ConfigurationSitsBesideTheLibraryWhateverItsLetterCase)
     const std::string config = folder + "\\NETWARDEN.cfg";
     ASSERT_TRUE(CopyFileA(Library().c_str(), library.c_str(), FALSE));
     const std::vector<uint8_t> image = ReadFileBytes(library);
+    // No "Policy" key: the driver gets policy 1.
     WritePrivateProfileStringA("NetWarden", "CfgData", CfgData().c_str(), config.c_str());
-    WritePrivateProfileStringA("NetWarden", "Policy", "2", config.c_str());
     {
         NetWardenHost host(library);
         ASSERT_TRUE(host.loaded());
         ASSERT_TRUE(host.Initialize());
         kavrofw::Probe probe;
-        EXPECT_EQ(2, probe.State().policy);
+        EXPECT_EQ(1, probe.State().policy);
         EXPECT_TRUE(host.SetPolicy(3));
         EXPECT_EQ(3, GetPrivateProfileIntA("NetWarden", "Policy", -1, config.c_str()));
     }

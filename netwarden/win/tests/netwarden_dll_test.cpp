@@ -181,12 +181,12 @@ TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
         const char* what;
         bool defaultFile;
         std::vector<uint8_t> userFile;  // none when empty
-        bool lockUserFile;
+        enum { kFree, kLocked, kFolder } userPathHeld;
         bool initialized;
         std::vector<int32_t> ids;
     } cases[] = {
-        {"default file", true, {}, false, true, {1, 2}},
-        {"user file, ids 7 and 7", true, EncodeUserRules(sevens), false, true, {1, 2}},
+        {"default file", true, {}, Case::kFree, true, {1, 2}},
+        {"user file, ids 7 and 7", true, EncodeUserRules(sevens), Case::kFree, true, {1, 2}},
         {"user file whose count lies",
          true,
          [] {
@@ -195,11 +195,12 @@ TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
              bytes.resize(bytes.size() + 60);
              return bytes;
          }(),
-         false,
+         Case::kFree,
          true,
          {1}},
-        {"user file that cannot be opened", true, EncodeUserRules(sevens), true, true, {}},
-        {"user file without the default file", false, EncodeUserRules(sevens), false, false, {}},
+        {"user file that cannot be opened", true, EncodeUserRules(sevens), Case::kLocked, true, {}},
+        {"a folder by the user file's name", true, {}, Case::kFolder, true, {}},
+        {"user file but no default file", false, EncodeUserRules(sevens), Case::kFree, false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -213,9 +214,13 @@ TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
         if (!c.userFile.empty()) {
             ASSERT_TRUE(WriteWholeFile(UserRules(), c.userFile));
         }
-        HANDLE lock = c.lockUserFile ? CreateFileA(UserRules().c_str(), GENERIC_READ, 0, nullptr,
-                                                   OPEN_EXISTING, 0, nullptr)
-                                     : INVALID_HANDLE_VALUE;
+        if (c.userPathHeld == Case::kFolder) {
+            ASSERT_TRUE(CreateDirectoryA(UserRules().c_str(), nullptr));
+        }
+        HANDLE lock = c.userPathHeld == Case::kLocked
+                          ? CreateFileA(UserRules().c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr)
+                          : INVALID_HANDLE_VALUE;
 
         RecordingSink sink;
         NetWardenHost host(Library());
@@ -246,7 +251,11 @@ TEST_F(NetWardenDllTest, RulesFromEitherFileReachTheDriver) {
             EXPECT_STREQ("second", listed[1].text);
             EXPECT_EQ(5, listed[1].state);
         }
-        if (c.lockUserFile) {
+        if (c.userPathHeld == Case::kFolder) {
+            EXPECT_EQ(0, host.SaveUserRules()) << "not saved over the user's folder";
+            EXPECT_TRUE(RemoveDirectoryA(UserRules().c_str()));
+        }
+        if (c.userPathHeld == Case::kLocked) {
             EXPECT_EQ(0, host.SaveUserRules()) << "the unread file is the user's still";
             EXPECT_EQ(c.userFile, ReadFileBytes(UserRules()));
             ASSERT_TRUE(DeleteFileA(UserRules().c_str()));

@@ -64,6 +64,14 @@ TEST(ListFormat, WritesHeaderAndRecordsInSetOrderAndReadsThemBack) {
     EntrySet back(AsciiPathCompare);
     ASSERT_EQ(Decode(out, &back), ListDecode::kEntries);
     EXPECT_EQ(Paths(back), (std::vector<std::string>{"c:\\a.exe", "c:\\b.exe"}));
+
+    // A write that fails anywhere fails the save: in the header, in the first block of 64
+    // records (though the shorter last one would fit), in the last one.
+    for (int i = 0; i < 63; ++i) set.Insert(Entry(static_cast<unsigned char>(i), "c:\\m"));
+    for (size_t failAt : {size_t{40}, size_t{48 + 1000}, size_t{48 + 64 * 568 + 1}}) {
+        MemorySink failing(failAt);
+        EXPECT_FALSE(EncodeList(failing, id, set)) << failAt;
+    }
 }
 
 TEST(ListFormat, DecodesOnlyWholeTerminatedRecordsOfAnAcceptedMachine) {

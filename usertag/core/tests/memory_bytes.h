@@ -25,11 +25,17 @@ private:
     size_t offset_ = 0;
 };
 
+// Fails any write that would reach past `failAt`.
 class MemorySink : public ByteSink {
 public:
+    explicit MemorySink(size_t failAt = SIZE_MAX) : failAt_(failAt) {}
     bool Write(const void* data, size_t size) override {
+        if (size > failAt_ - bytes.size()) return false;
         bytes.append(static_cast<const char*>(data), size);
         return true;
     }
     std::string bytes;
+
+private:
+    size_t failAt_;
 };

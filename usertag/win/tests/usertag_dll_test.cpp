@@ -344,6 +344,10 @@ TEST_F(UserTagDllTest, WithoutAListNothingIsTouched) {
         EXPECT_FALSE(host_->AddFile(file.c_str()));
         EXPECT_FALSE(host_->RemoveFile(file.c_str(), Raw(Bytes(kHelloDigest))));
     }
+    // A folder is no list: it opens empty and is not saved over.
+    ASSERT_TRUE(host_->Open(files_.path().c_str()));
+    EXPECT_TRUE(host_->Entries().empty());
+    EXPECT_FALSE(host_->AddFile(file.c_str()));
     EXPECT_EQ(ListDirectory(), std::vector<std::string>{"list.dat"});
     EXPECT_EQ(dir_.Read("list.dat").size(), 48u + 568u);
 }
