@@ -12,6 +12,10 @@
 // next library with thread-local data loaded into the process crashes (seen under Wine).
 // A thread that does not park in time is terminated, and the unload waits until it is
 // gone before it closes the handle and lets the library go.
+//
+// A body that holds a reference to the library of its own may end its thread itself
+// instead, with FreeLibraryAndExitThread on that reference (after which it never parks,
+// and End is not called): then no unload ever happens under it.
 #include "win32/handles.h"
 
 namespace kvwin {

@@ -33,12 +33,17 @@ std::string DigestText(const std::string& content) {
 }  // namespace
 
 CUploadRun::CUploadRun(RunView& view, RunRequests& requests, RunSettings settings,
-                       const std::vector<std::string>& files, std::vector<bool>& bits)
+                       std::vector<std::string> files, std::vector<bool> bits)
     : view_(view),
       requests_(requests),
       settings_(std::move(settings)),
-      files_(files),
-      bits_(bits) {}
+      files_(std::move(files)),
+      bits_(std::move(bits)) {}
+
+std::vector<bool> CUploadRun::Results() const {
+    std::lock_guard<std::mutex> hold(bitsLock_);
+    return bits_;
+}
 
 int CUploadRun::Run() {
     try {
@@ -129,7 +134,7 @@ int CUploadRun::RunUploads() {
     if (!endedEarly && !view_.Cancelled()) {
         view_.OfferOk();
         uint32_t done = 0;
-        for (bool bit : bits_) done += bit ? 1 : 0;
+        for (bool bit : Results()) done += bit ? 1 : 0;
         view_.StatusText(
             SummaryText(view_.Text("upload end:"), done, view_.Text("files sucessfully!")));
     }
@@ -143,6 +148,7 @@ void CUploadRun::Posted(uint32_t posted, uint32_t total) {
 }
 
 void CUploadRun::SetBit(size_t index, bool value) {
+    std::lock_guard<std::mutex> hold(bitsLock_);
     if (index < bits_.size()) bits_[index] = value;
 }
 

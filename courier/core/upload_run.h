@@ -4,6 +4,7 @@
 // window and no network: it reports to a RunView and asks through RunRequests, both on
 // the worker's thread.
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -89,15 +90,18 @@ struct RunSettings {
 
 class CUploadRun final : private UploadProgress {
 public:
-    // `files` and `bits` are the host's: read, and written within their size, by Run.
+    // A run over copies of the host's list and bits: whoever shows the run hands the
+    // results over when it ends, and nothing of the host's is touched meanwhile.
     CUploadRun(RunView& view, RunRequests& requests, RunSettings settings,
-               const std::vector<std::string>& files, std::vector<bool>& bits);
+               std::vector<std::string> files, std::vector<bool> bits);
 
     // The whole run, on the worker's thread. Bits of files the site holds are set, those
     // whose check failed cleared. -1 when the net check failed, 0 when the run ended
     // early or a sample could not be sent, 1 otherwise. Nothing throws out of it: a run
     // that fails part way (out of memory) ends as a failed one.
     int Run();
+    // The bits as they stand; safe from another thread while Run goes on.
+    std::vector<bool> Results() const;
 
 private:
     int Work();
@@ -110,8 +114,9 @@ private:
     RunView& view_;
     RunRequests& requests_;
     const RunSettings settings_;
-    const std::vector<std::string>& files_;
-    std::vector<bool>& bits_;
+    const std::vector<std::string> files_;
+    mutable std::mutex bitsLock_;
+    std::vector<bool> bits_;
 };
 
 }  // namespace courier

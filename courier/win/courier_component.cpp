@@ -79,11 +79,6 @@ extern "C" int __cdecl GetKavroComponentPtr(IComponent** out, IKavroComponentMan
     return ServeComponent<CCourier>(out, registry);
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // Unloaded by the host with a run still going. At process exit (reserved set)
-        // the other threads are gone already and nothing is done.
-        if (CUploadDlg* dialog = g_run.dialog.load()) dialog->AbandonAtUnload();
-    }
-    return TRUE;
-}
+// No DllMain of its own: a run holds a reference to the library until its worker is
+// through (upload_dlg.h), so the library is never detached under a run, and nothing has
+// to be ended or waited for at the unload.

@@ -4,7 +4,9 @@
 
 using namespace courier;
 
-Md5CheckRequest::Md5CheckRequest() = default;
+Md5CheckRequest::Md5CheckRequest() {
+    SetDeadline(kRequestDeadlineMs);
+}
 
 int Md5CheckRequest::AddParam(const char* name, const char* value) {
     try {
@@ -26,14 +28,13 @@ int Md5CheckRequest::Send(const char* url) {
         client_.OpenUrlEncodedPost(url, FALSE);
         std::unique_ptr<Torva::CHttpResponseT> response;
         while (!(response = client_.ProceedPost(kStepBytes))) Sleep(kStepPauseMs);
-        // Only a 200 carries the server's verdict; an error page, a redirect or a
-        // connection closed without an answer (status 0) is not one.
-        if (response->QueryStatusCode() == 200) {
-            std::string text;
-            if (ReadAnswer(*response, text, [] { return false; }) == BodyRead::kRead) {
-                text_ = std::move(text);
-                result = kRequestDone;
-            }
+        // Only a whole 200 with a text carries the server's verdict; an error page, a
+        // redirect, a connection closed without an answer (status 0) or part way through
+        // it, or an empty body is not one: an empty text would read as 0, "held".
+        std::string text;
+        if (ReadAnswer(*response, true, text, [] { return false; }) == BodyRead::kRead) {
+            text_ = std::move(text);
+            result = kRequestDone;
         }
     } catch (const Torva::httpclientexceptionA& e) {
         result = ResultOf(e);

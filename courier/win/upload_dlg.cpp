@@ -16,12 +16,17 @@ constexpr char kDefaultCheck[] = "http://127.0.0.1/work/MD5_Check.php";
 constexpr const char* kDefaultProbes[] = {"http://example.com/", "http://neverssl.com/",
                                           "http://captive.apple.com/"};
 
-// How long a closing dialog lets its worker finish before ending it.
-constexpr DWORD kWorkerGraceMs = 200;
-// How long Cancel gives a running upload to notice it.
+// How long a closing dialog waits for its worker to finish once its requests are
+// cancelled. Every wait for the server ends at the cancel, so the worker takes
+// milliseconds; only a call that ignores it (a write that a server stopped reading, the
+// language library) can take longer.
+constexpr DWORD kWorkerStopMs = 5000;
+// The largest "deadline" of Courier.cfg taken (a day).
+constexpr UINT kLongestDeadlineSeconds = 86400;
+// How long Cancel gives a running upload to notice it, and its last updates to show,
+// before the dialog goes.
 constexpr DWORD kCancelPauseMs = 100;
-// How long a terminated worker may take to be gone.
-constexpr DWORD kTerminateWaitMs = 2000;
+constexpr UINT_PTR kCancelTimer = 1;
 
 HICON SmallIcon() {
     static HICON icon = static_cast<HICON>(
@@ -43,7 +48,10 @@ CUploadDlg::CUploadDlg(RunState& state, int show) : state_(state) {
     settings_.shown = show != 0;
 }
 
-CUploadDlg::~CUploadDlg() = default;
+CUploadDlg::~CUploadDlg() {
+    // Only when the run never started: the host holds the library too then.
+    if (library_ != nullptr) FreeLibrary(library_);
+}
 
 bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::vector<bool>* bits,
                         int show) {
@@ -51,31 +59,44 @@ bool CUploadDlg::Launch(RunState& state, std::vector<std::string>* files, std::v
     InitCommonControlsEx(&controls);
 
     auto* self = new CUploadDlg(state, show);
+    self->runEnded_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    self->handedOver_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!self->runEnded_ || !self->handedOver_ ||
+        !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCSTR>(&CUploadDlg::UploadThreadProc),
+                            &self->library_)) {
+        delete self;
+        return false;
+    }
     HWND hwnd = self->Create(kvwin::ThisModule(), IDD_UPLOAD, state.hostWindow);
     if (hwnd == nullptr) {
         delete self;
         return false;
     }
-    // From here the window owns the dialog: it deletes itself when the window is gone.
+    // From here the window owns the dialog: when the window is gone it deletes itself, or
+    // (once the worker runs) hands itself to the worker, which frees it.
     ShowWindow(hwnd, show != 0 ? SW_SHOW : SW_HIDE);
 
-    // The run over the host's list and bits, with the settings read as the window was made.
+    // The run over copies of the host's list and bits, with the settings read as the window
+    // was made.
     try {
         courier::RunView& view = *self;
         self->run_ = std::make_unique<courier::CUploadRun>(view, self->requests_, self->settings_,
                                                            *files, *bits);
+        self->worker_ = std::make_unique<kvwin::ParkedThread>();
     } catch (const std::exception&) {
         DestroyWindow(hwnd);
         return false;
     }
-    DWORD threadId = 0;
-    self->worker_.reset(CreateThread(nullptr, 0, &UploadThreadProc, self, 0, &threadId));
-    if (!self->worker_) {
+    self->hostBits_ = bits;
+    self->marker_ = CreateWindowExA(0, "STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    nullptr, nullptr);
+    if (self->marker_ == nullptr || !self->worker_->Start(&UploadThreadProc, self)) {
+        if (self->marker_ != nullptr) DestroyWindow(self->marker_);
         DestroyWindow(hwnd);
         return false;
     }
     self->launched_ = true;
-    state.dialog = self;
     return true;
 }
 
@@ -109,6 +130,10 @@ void CUploadDlg::ReadConfiguration() {
         std::string probe = ProfileText(keys[i], kDefaultProbes[i], file);
         if (!probe.empty()) settings_.probes.push_back(std::move(probe));
     }
+    // The longest any one probe, check or upload may take, in seconds (beyond what an
+    // upload's body needs); the built-in limits without it.
+    const UINT deadline = GetPrivateProfileIntA("config", "deadline", 0, file.c_str());
+    if (deadline > 0 && deadline <= kLongestDeadlineSeconds) requests_.SetDeadline(deadline * 1000);
 }
 
 bool CUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -131,6 +156,11 @@ bool CUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
             break;
         case WM_CLOSE:
             // The close box closes at once, without the Cancel button's steps.
+            DestroyWindow(hwnd());
+            return true;
+        case WM_TIMER:
+            if (wParam != kCancelTimer) break;
+            KillTimer(hwnd(), kCancelTimer);
             DestroyWindow(hwnd());
             return true;
     }
@@ -163,102 +193,100 @@ void CUploadDlg::OnStatus(WPARAM what, LPARAM value) {
 
 void CUploadDlg::OnCancelButton() {
     cancelled_ = true;
-    const HWND window = hwnd();
     if (requests_.Cancel()) {
-        // Let the upload stop and its last updates through before the dialog goes. A
-        // message handled here may close the dialog already: nothing below touches it.
-        Sleep(kCancelPauseMs);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        // The upload stops and its last updates come through the host's message loop
+        // before the dialog goes; this thread takes no messages inside the library.
+        SetTimer(hwnd(), kCancelTimer, kCancelPauseMs, nullptr);
+        return;
     }
-    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(hwnd(), WM_COMMAND, IDCANCEL, 0);
 }
 
 void CUploadDlg::OnWindowGone() {
     windowGone_ = true;
-    if (launched_) {
-        StopWorker();
-        WriteResultsAndNotify();
+    if (!launched_) {
+        delete this;
+        return;
     }
-    if (unloading_) language_.Abandon();
-    delete this;
+    // However the window went (Ok, Cancel, the close box, Esc), the run's requests end
+    // first; the worker then finishes by itself. One still inside a call that ignores the
+    // cancel after the wait (the language library, say) finishes later: the host gets
+    // the results as they stand, and the dialog stays until the worker is through.
+    requests_.Cancel();
+    RunEnded(kWorkerStopMs);
+    WriteResultsAndNotify();
+    // From here the dialog is the worker's: it may be freed at any moment.
+    SetEvent(handedOver_.get());
 }
 
-void CUploadDlg::StopWorker() {
-    if (!worker_) return;
-    HANDLE worker = worker_.get();
+bool CUploadDlg::RunEnded(DWORD graceMs) {
     // The worker may be sending to the dialog right now: its sends are let through (they
-    // fail at once, the window is gone) so that it can finish by itself.
+    // fail at once, the window is gone) so that it can finish.
+    HANDLE ended = runEnded_.get();
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= kWorkerGraceMs) break;
+        if (elapsed >= graceMs) break;
         const DWORD wait =
-            MsgWaitForMultipleObjects(1, &worker, FALSE, kWorkerGraceMs - elapsed, QS_SENDMESSAGE);
-        if (wait == WAIT_OBJECT_0 + 1) {
-            MSG msg;
-            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            continue;
-        }
-        break;
+            MsgWaitForMultipleObjects(1, &ended, FALSE, graceMs - elapsed, QS_SENDMESSAGE);
+        if (wait != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    if (WaitForSingleObject(worker, 0) != WAIT_OBJECT_0) {
-        // Typically blocked in a request that does not answer.
-        TerminateThread(worker, 0);
-        WaitForSingleObject(worker, kTerminateWaitMs);
-    }
-    worker_.reset();
+    return WaitForSingleObject(ended, 0) == WAIT_OBJECT_0;
 }
 
-DWORD WINAPI CUploadDlg::UploadThreadProc(void* dialog) {
-    return static_cast<DWORD>(static_cast<CUploadDlg*>(dialog)->run_->Run());
+void CUploadDlg::UploadThreadProc(void* dialog) {
+    auto* self = static_cast<CUploadDlg*>(dialog);
+    self->run_->Run();
+    SetEvent(self->runEnded_.get());
+    WaitForSingleObject(self->handedOver_.get(), INFINITE);
+    // The dialog's thread may still be on its way out of the window's procedure. It
+    // handles this message only once it takes messages again: outside this library (it
+    // takes none inside it after the hand-over), or inside another run's dialog, which
+    // holds a reference of its own. A thread that has ended answers at once.
+    SendMessageA(self->marker_, WM_NULL, 0, 0);
+    PostMessageA(self->marker_, WM_CLOSE, 0, 0);
+    const HMODULE library = self->library_;
+    self->library_ = nullptr;
+    delete self;
+    // Unloads the library when the host has let go of it meanwhile; this thread ends in
+    // the system's code.
+    FreeLibraryAndExitThread(library, 0);
 }
 
+// Once the window is gone the worker tells it nothing more.
 void CUploadDlg::OfferOk() {
+    if (Gone()) return;
     EnableWindow(GetDlgItem(hwnd(), IDOK), TRUE);
     EnableWindow(GetDlgItem(hwnd(), IDC_CANCEL_RUN), FALSE);
 }
 
 void CUploadDlg::Close() {
-    PostMessageA(hwnd(), WM_COMMAND, IDOK, 0);
+    if (!Gone()) PostMessageA(hwnd(), WM_COMMAND, IDOK, 0);
 }
 
 void CUploadDlg::Send(StatusUpdate what, LPARAM value) const {
-    SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, value);
+    if (!Gone()) SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, value);
 }
 
 void CUploadDlg::SendText(StatusUpdate what, const std::string& text) const {
-    SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, reinterpret_cast<LPARAM>(&text));
+    if (!Gone()) SendMessageA(hwnd(), WM_UPLOAD_STATUS, what, reinterpret_cast<LPARAM>(&text));
 }
 
 void CUploadDlg::WriteResultsAndNotify() {
+    // Bit by bit into the host's own storage, never past its end.
+    const std::vector<bool> results = run_->Results();
+    for (size_t i = 0; i < results.size() && i < hostBits_->size(); ++i) {
+        (*hostBits_)[i] = results[i];
+    }
     if (state_.copyResults && state_.hostResults != nullptr) {
         for (size_t i = 0; i < state_.resultBits.size(); ++i) {
             state_.hostResults[i] = state_.resultBits[i] ? 1 : 0;
         }
     }
     const HWND host = state_.hostWindow;
-    state_.dialog = nullptr;
     // The host may start the next run from its notice handler.
     state_.active = false;
     SendMessageA(host, WM_UPLOAD_STATUS, 0, 0);
-}
-
-void CUploadDlg::AbandonAtUnload() {
-    unloading_ = true;
-    if (GetWindowThreadProcessId(hwnd(), nullptr) == GetCurrentThreadId()) {
-        // Closes as usual: the worker ends, results are written, the host is told.
-        DestroyWindow(hwnd());
-        return;
-    }
-    // The window belongs to another thread and cannot be closed from here; at least no
-    // worker runs on in code that is about to go.
-    if (worker_) TerminateThread(worker_.get(), 0);
 }

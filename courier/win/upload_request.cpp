@@ -4,10 +4,12 @@
 
 using namespace courier;
 
-UploadRequest::UploadRequest() {
+UploadRequest::UploadRequest() : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     // A sample that cannot be read when its upload starts is not sent as an empty part
     // under the digest of its old content.
     client_.SetStrictFileCheck(TRUE);
+    client_.SetStopEvent(stop_.get());
+    SetDeadline(kRequestDeadlineMs);
 }
 
 int UploadRequest::AddParam(const char* name, const char* value, int isFile) {
@@ -24,6 +26,8 @@ int UploadRequest::Upload(const char* url, UploadProgressFn callback, void* user
         callback_ = callback;
         user_ = user;
     }
+    // A cancel meant for an earlier upload does not stop this one.
+    ResetEvent(stop_.get());
     flags_.fetch_or(kUploading);
     const int result = Run(url);
     client_.CancelPost();
@@ -59,14 +63,13 @@ int UploadRequest::Run(const char* url) {
             Sleep(kStepPauseMs);
         }
         if (CancelRequested()) return kRequestCancelled;
-        // Only a 200 means the server took the sample.
-        if (response->QueryStatusCode() != 200) return kRequestFailed;
 
+        // Only a whole 200 means the server took the sample; its text may be empty.
         std::string text;
-        switch (ReadAnswer(*response, text, [this] { return CancelRequested(); })) {
+        switch (ReadAnswer(*response, false, text, [this] { return CancelRequested(); })) {
             case BodyRead::kCancelled:
                 return kRequestCancelled;
-            case BodyRead::kTooLong:
+            case BodyRead::kRefused:
                 return kRequestFailed;
             case BodyRead::kRead:
                 break;
@@ -74,7 +77,8 @@ int UploadRequest::Run(const char* url) {
         text_ = std::move(text);
         return kRequestDone;
     } catch (const Torva::httpclientexceptionA& e) {
-        return ResultOf(e);
+        // A wait that the cancel ended fails like any other.
+        return CancelRequested() ? kRequestCancelled : ResultOf(e);
     } catch (const std::exception&) {
         return kRequestFailed;
     }
@@ -90,4 +94,5 @@ void UploadRequest::Cancel() {
     while ((flags & kUploading) != 0 &&
            !flags_.compare_exchange_weak(flags, flags | kCancelRequested)) {
     }
+    if ((flags & kUploading) != 0) SetEvent(stop_.get());
 }

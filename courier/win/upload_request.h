@@ -32,16 +32,19 @@ public:
     // uploads that pass none) is called before every step. 0 when the server answered
     // 200 and its body was read, 1 when the request could not be sent, 2 on any other
     // failure (a file that cannot be opened or is 4 GiB or more included: nothing is
-    // sent then), 3 when cancelled. The parameters are gone afterwards.
+    // sent then; also when the deadline passed), 3 when cancelled. The parameters are gone
+    // afterwards.
     virtual int Upload(const char* url, UploadProgressFn callback, void* user);
     // Slot 2. The body of the last successful Upload; failures leave it as it was.
     virtual const std::string& GetText();
-    // Slot 3. Asks a running Upload to stop before its next step or read; does nothing
-    // when no upload runs. Safe from any thread.
+    // Slot 3. Asks a running Upload to stop: a step, a read or a wait for the server ends
+    // at once. Does nothing when no upload runs. Safe from any thread.
     virtual void Cancel();
 
     // Connect, send and receive limits (30 s each unless set).
     void SetTimeouts(DWORD ms) { client_.SetTimeouts(ms, ms, ms); }
+    // The whole upload's limit beyond what its body needs (kRequestDeadlineMs unless set).
+    void SetDeadline(DWORD ms) { client_.SetDeadline(ms, courier::kDeadlineMsPerKiB); }
     uint32_t Flags() const { return flags_.load(); }
 
 private:
@@ -51,6 +54,7 @@ private:
     int Run(const char* url);
 
     std::atomic<uint32_t> flags_{0};
+    UniqueHandle stop_;  // set by Cancel: the client's waits end
     Torva::CHttpClientT client_;
     UploadProgressFn callback_ = nullptr;
     void* user_ = nullptr;

@@ -8,19 +8,34 @@
 #include "run_rules.h"
 #include "upload_request.h"
 #include "win32/files.h"
+#include "win32/handles.h"
+#include "win32/locks.h"
 #include "win32/paths.h"
 
 using namespace courier;
 
 namespace {
 
+using Torva::CallLimits;
+using Torva::InternetCalls;
+using Torva::QuietInternet;
+
 constexpr char kProbeAgent[] = "Microsoft Internet Explorer";
-// A probe that does not answer must not hold the run (nor a hidden dialog) for long.
+// A probe that does not answer must not hold the run (nor a hidden dialog) for long: each
+// connect, send and receive has this limit, and the whole probe kProbeDeadlineMs.
 constexpr DWORD kProbeTimeoutMs = 15000;
+
+void SetProbeTimeouts(HINTERNET handle) {
+    DWORD timeout = kProbeTimeoutMs;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+    }
+}
 
 // A GET of `url` answered with status 200. The URL is requested exactly as configured:
 // paths are case-sensitive on many servers.
-bool HttpAnswers200(HINTERNET internet, const std::string& url) {
+bool HttpAnswers200(const std::string& url, const CallLimits& limits) {
     char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
     char path[INTERNET_MAX_PATH_LENGTH] = {};
     char extra[INTERNET_MAX_PATH_LENGTH] = {};
@@ -34,23 +49,27 @@ bool HttpAnswers200(HINTERNET internet, const std::string& url) {
     parts.dwExtraInfoLength = sizeof extra;
     if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts) || host[0] == 0) return false;
 
-    UniqueInternet connection(InternetConnectA(internet, host, parts.nPort, nullptr, nullptr,
-                                               INTERNET_SERVICE_HTTP, 0, 1));
+    // Declared first: the handles close before it goes.
+    InternetCalls calls(limits);
+    QuietInternet internet(
+        calls.OpenSession(kProbeAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!internet) return false;
+    QuietInternet connection(InternetConnectA(internet.get(), host, parts.nPort, nullptr, nullptr,
+                                              INTERNET_SERVICE_HTTP, 0, calls.Context()));
     if (!connection) return false;
     const std::string object = std::string(path[0] != 0 ? path : "/") + extra;
     // A page from the cache proves nothing about the network.
     const DWORD flags = INTERNET_FLAG_TRANSFER_ASCII | INTERNET_FLAG_RELOAD |
                         INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
-    UniqueInternet request(HttpOpenRequestA(connection.get(), "GET", object.c_str(), nullptr,
-                                            nullptr, nullptr, flags, 1));
+    QuietInternet request(HttpOpenRequestA(connection.get(), "GET", object.c_str(), nullptr,
+                                           nullptr, nullptr, flags, calls.Context()));
     if (!request) return false;
     // Timeouts only hold on the request handle.
-    DWORD timeout = kProbeTimeoutMs;
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        InternetSetOptionA(request.get(), option, &timeout, sizeof timeout);
+    SetProbeTimeouts(request.get());
+    DWORD error = 0;
+    if (!calls.Complete(HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0), &error)) {
+        return false;
     }
-    if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return false;
     DWORD status = 0;
     DWORD size = sizeof status;
     return HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
@@ -58,18 +77,61 @@ bool HttpAnswers200(HINTERNET internet, const std::string& url) {
            status == 200;
 }
 
+// The session of an ftp probe, closed under the open when the run stops or the deadline
+// passes: opening an ftp:// URL is one call that nothing else ends (and whose
+// asynchronous form never reports a failed connect under Wine), but closing its session
+// closes the connection it waits on.
+struct FtpSession {
+    kvwin::CriticalSection lock;
+    HINTERNET internet = nullptr;
+    bool closed = false;
+
+    void Close() {
+        kvwin::Locked hold(lock);
+        if (!closed) InternetCloseHandle(internet);
+        closed = true;
+    }
+    static void CALLBACK OnStopOrDeadline(void* self, BOOLEAN) {
+        static_cast<FtpSession*>(self)->Close();
+    }
+};
+
+bool FtpOpens(const std::string& url, const CallLimits& limits) {
+    FtpSession session;
+    session.internet =
+        InternetOpenA(kProbeAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (session.internet == nullptr) return false;
+    SetProbeTimeouts(session.internet);
+    UniqueHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    HANDLE watched = limits.stop != nullptr ? limits.stop : never.get();
+    HANDLE wait = nullptr;
+    // The callback runs in the wait's own thread: no thread has to start for it, not even
+    // while the host unloads this library.
+    if (!RegisterWaitForSingleObject(&wait, watched, &FtpSession::OnStopOrDeadline, &session,
+                                     limits.Remaining(),
+                                     WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD)) {
+        session.Close();
+        return false;
+    }
+    HINTERNET opened =
+        InternetOpenUrlA(session.internet, url.c_str(), nullptr, 0, INTERNET_FLAG_TRANSFER_ASCII, 0);
+    // Returns once a callback under way has finished.
+    UnregisterWaitEx(wait, INVALID_HANDLE_VALUE);
+    {
+        kvwin::Locked hold(session.lock);
+        // Closed with its session already when that was closed under it.
+        if (opened != nullptr && !session.closed) InternetCloseHandle(opened);
+    }
+    session.Close();
+    return opened != nullptr;
+}
+
 // Whether `url` can be reached, through a new internet handle with the machine's proxy
 // settings. Only "http://" (status 200) and "ftp://" (it opens) URLs can be.
-bool UrlReachable(const std::string& url) {
-    const bool http = StartsWithNoCase(url, "http://");
-    if (!http && !StartsWithNoCase(url, "ftp://")) return false;
-    UniqueInternet internet(
-        InternetOpenA(kProbeAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet) return false;
-    if (http) return HttpAnswers200(internet.get(), url);
-    UniqueInternet opened(
-        InternetOpenUrlA(internet.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_TRANSFER_ASCII, 1));
-    return static_cast<bool>(opened);
+bool UrlReachable(const std::string& url, const CallLimits& limits) {
+    if (StartsWithNoCase(url, "http://")) return HttpAnswers200(url, limits);
+    if (StartsWithNoCase(url, "ftp://")) return FtpOpens(url, limits);
+    return false;
 }
 
 // Samples of 4 GiB or more are not read: a post counts its bytes in 32 bits.
@@ -77,12 +139,23 @@ constexpr uint64_t kLargestSample = 0xFFFFFFFFu;
 
 }  // namespace
 
-CourierRequests::CourierRequests() = default;
+CourierRequests::CourierRequests() : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 CourierRequests::~CourierRequests() = default;
 
+void CourierRequests::SetDeadline(DWORD ms) {
+    probeDeadlineMs_ = ms;
+    requestDeadlineMs_ = ms;
+}
+
+bool CourierRequests::Stopped() const {
+    return WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0;
+}
+
 bool CourierRequests::Reachable(const std::string& url) {
-    return UrlReachable(url);
+    // Once stopped, nothing new starts: not even a session (the host may be unloading).
+    if (Stopped()) return false;
+    return UrlReachable(url, CallLimits::Until(stop_.get(), probeDeadlineMs_));
 }
 
 bool CourierRequests::ReadSample(const std::string& path, std::string* content) {
@@ -95,7 +168,10 @@ std::string CourierRequests::SampleName(const std::string& path) {
 
 int CourierRequests::Check(const std::string& url, const std::vector<FormParam>& params,
                            std::string* answer) {
+    if (Stopped()) return kRequestFailed;
     Md5CheckRequest check;
+    check.SetStopEvent(stop_.get());
+    check.SetDeadline(requestDeadlineMs_);
     for (const FormParam& param : params) check.AddParam(param.name.c_str(), param.value.c_str());
     const int result = check.Send(url.c_str());
     if (result == kRequestDone) *answer = check.GetText();
@@ -105,6 +181,7 @@ int CourierRequests::Check(const std::string& url, const std::vector<FormParam>&
 void CourierRequests::BeginUploads() {
     kvwin::Locked hold(lock_);
     if (!upload_) upload_ = std::make_unique<UploadRequest>();
+    upload_->SetDeadline(requestDeadlineMs_);
 }
 
 void CourierRequests::EndUploads() {
@@ -120,6 +197,8 @@ int CourierRequests::Upload(const std::string& url, const std::vector<FormParam>
     // none outside BeginUploads and EndUploads.
     UploadRequest* upload = upload_.get();
     if (upload == nullptr) return kRequestFailed;
+    // A cancel that came between two files stops the run's later uploads too.
+    if (Stopped()) return kRequestCancelled;
     for (const FormParam& param : params) {
         upload->AddParam(param.name.c_str(), param.value.c_str(), param.isFile ? 1 : 0);
     }
@@ -127,6 +206,7 @@ int CourierRequests::Upload(const std::string& url, const std::vector<FormParam>
 }
 
 bool CourierRequests::Cancel() {
+    SetEvent(stop_.get());
     kvwin::Locked hold(lock_);
     if (!upload_) return false;
     upload_->Cancel();

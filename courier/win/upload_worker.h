@@ -6,10 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "request_common.h"
 #include "upload_run.h"
+#include "win32/handles.h"
 #include "win32/locks.h"
 
 class UploadRequest;
+
+// The longest a net-check probe may take in all.
+constexpr DWORD kProbeDeadlineMs = 15000;
 
 class CourierRequests final : public courier::RunRequests {
 public:
@@ -28,12 +33,22 @@ public:
     int Upload(const std::string& url, const std::vector<courier::FormParam>& params,
                courier::UploadProgress& progress) override;
 
-    // Asks a running upload to stop (from any thread). True while the run's uploads are
-    // on, whether or not a file is being sent right now.
+    // Stops the run's requests (from any thread): a probe, check or upload under way ends
+    // at once, later ones fail at once. True while the run's uploads are on, whether or
+    // not a file is being sent right now.
     bool Cancel();
+
+    // Each probe, check and upload ends by this deadline (the upload beyond what its body
+    // needs); by default kProbeDeadlineMs for probes, kRequestDeadlineMs for the others.
+    void SetDeadline(DWORD ms);
 
 private:
     static int OnProgress(uint32_t posted, uint32_t total, void* progress);
+    bool Stopped() const;
+
+    UniqueHandle stop_;  // manual-reset: set once by Cancel, for good
+    DWORD probeDeadlineMs_ = kProbeDeadlineMs;
+    DWORD requestDeadlineMs_ = courier::kRequestDeadlineMs;
 
     // Made and dropped by the worker; Cancel reaches it from the dialog's thread.
     kvwin::CriticalSection lock_;

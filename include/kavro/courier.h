@@ -7,7 +7,10 @@
 // run the library asks the site named in Courier.cfg (beside the library) whether it
 // holds a sample with the file's MD5 digest, and uploads the file when the site asks
 // for it, behind a small progress dialog owned by the host's window. The run goes on in
-// a worker thread; the host's thread must pump messages until the run has ended.
+// a worker thread; the host's thread must pump messages until the run has ended. A host
+// that frees the library during a run does not unload it under the dialog: FreeLibrary
+// returns at once, the run goes on until its dialog is closed (by the user, or by itself
+// when hidden), the host gets its message as ever, and the library goes after that.
 //
 // The file list and the result bits are C++ standard library objects that the library
 // reads and writes itself, so they must be laid out as the library's own runtime lays

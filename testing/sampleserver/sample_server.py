@@ -15,7 +15,11 @@ Every request belongs to a session, named by the "t" query parameter ("default"
 without one). Its folder STATE_DIR/sessions/NAME holds what the test sets:
     answer, answer.DIGEST  body of the answers (all, or for one digest)
     status, status.DIGEST  their status code (200 unless set)
-    mode                   hang | close | close-mid-body | proxy-407
+    mode                   hang | close | close-mid-body | proxy-407, or how a POST's
+                           answer comes: chunked | no-length (to the close) |
+                           early-close (closes short of its Content-Length) | drip (every
+                           byte from the status line on, one per DRIP_SECONDS) |
+                           oversized (1 MiB more body) | empty-body
 and what the server records, one folder per request, records/0001 onward:
     line, headers, body    request line, header lines as received, the body bytes
                            (at most Content-Length)
@@ -30,6 +34,7 @@ import socket
 import struct
 import sys
 import threading
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -37,6 +42,7 @@ CHECK_PATH = "/work/MD5_Check.php"
 UPLOAD_PATH = "/work/UploadFile.php"
 BEYOND_WAIT = 0.2
 MID_BODY_BYTES = 1000
+DRIP_SECONDS = 0.1
 
 state_dir = ""
 record_lock = threading.Lock()
@@ -167,14 +173,34 @@ class Handler(BaseHTTPRequestHandler):
             extra.append(("Proxy-Authenticate", 'Basic realm="samples"'))
         if 300 <= status < 400:
             extra.append(("Location", f"http://127.0.0.1:{self.server.server_port}{path}?t={session}"))
-        self.send_response(status)
-        for name, value in extra + [("Content-Type", "text/plain"),
-                                    ("Content-Length", str(len(answer))),
-                                    ("Connection", "close")]:
-            self.send_header(name, value)
-        self.end_headers()
-        self.wfile.write(answer)
-        self.wfile.flush()
+        if self.command != "POST":
+            mode = ""
+        if mode == "oversized":
+            answer += b"x" * (1 << 20)
+        if mode == "empty-body":
+            answer = b""
+        headers = extra + [("Content-Type", "text/plain")]
+        if mode == "chunked":
+            headers.append(("Transfer-Encoding", "chunked"))
+            body = b"".join(b"%x\r\n%s\r\n" % (len(answer[i:i + 3]), answer[i:i + 3])
+                            for i in range(0, len(answer), 3)) + b"0\r\n\r\n"
+        else:
+            body = answer
+            if mode != "no-length":
+                announced = len(answer) + (16 if mode == "early-close" else 0)
+                headers.append(("Content-Length", str(announced)))
+        headers.append(("Connection", "close"))
+        head = f"HTTP/1.1 {status} {self.responses.get(status, ('',))[0]}\r\n"
+        head += "".join(f"{name}: {value}\r\n" for name, value in headers) + "\r\n"
+        data = head.encode("latin-1") + body
+        if mode == "drip":
+            for i in range(len(data)):
+                self.wfile.write(data[i:i + 1])
+                self.wfile.flush()
+                time.sleep(DRIP_SECONDS)
+        else:
+            self.wfile.write(data)
+            self.wfile.flush()
 
     def read_exactly(self, count):
         data = b""

@@ -151,3 +151,27 @@ int RefusedPort() {
     WSACleanup();
     return port;
 }
+
+SilentPort::SilentPort() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    socket_ = s;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof(address);
+    // Never accepted: the system completes the connections in the backlog, and there they
+    // wait for a greeting that never comes.
+    if (s != INVALID_SOCKET &&
+        bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        listen(s, 16) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port_ = ntohs(address.sin_port);
+    }
+}
+
+SilentPort::~SilentPort() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    WSACleanup();
+}

@@ -58,3 +58,17 @@ std::string Md5Upper(const std::string& bytes);
 std::string SomeBytes(size_t size, uint32_t seed);
 // A loopback port where nothing listens.
 int RefusedPort();
+
+// A loopback port that takes connections and never says a word, for as long as it lives.
+class SilentPort {
+public:
+    SilentPort();
+    ~SilentPort();
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+    int port() const { return port_; }
+
+private:
+    uintptr_t socket_;
+    int port_ = 0;
+};

@@ -2,6 +2,9 @@
 // the texts built around the language library's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "http_answer.h"
 #include "run_rules.h"
 
 using courier::CheckVerdict;
@@ -74,4 +77,50 @@ TEST(RunRules, TextsAndSchemes) {
     EXPECT_TRUE(courier::StartsWithNoCase("ftp://h", "FTP://"));
     EXPECT_FALSE(courier::StartsWithNoCase("https://h", "http://"));
     EXPECT_FALSE(courier::StartsWithNoCase("http:/", "http://"));
+}
+
+// Every answer the site may send, read in pieces of three bytes as a slow link gives them.
+TEST(RunRules, HttpAnswerIsTakenOnlyWhole) {
+    using courier::AnswerOutcome;
+    const std::string full(10, 'x');
+    const struct {
+        uint32_t status;
+        const char* length;
+        const char* encoding;
+        std::string body;
+        bool needsText;
+        AnswerOutcome outcome;
+        std::string text;
+    } cases[] = {
+        {200, "3", "", "1\r\n", true, AnswerOutcome::kTaken, "1\r\n"},
+        {200, "", "", "0", true, AnswerOutcome::kTaken, "0"},  // no length: read to the end
+        {200, "99", "Chunked", "0", true, AnswerOutcome::kTaken, "0"},  // chunks decide
+        {200, " 10 ", "", full, true, AnswerOutcome::kTaken, full},      // exactly the cap
+        {200, "", "", full + "y", true, AnswerOutcome::kTooLong, ""},
+        {200, "11", "", "", true, AnswerOutcome::kTooLong, ""},  // refused before reading
+        {200, "99999999999999999999999", "", "", true, AnswerOutcome::kTooLong, ""},
+        {200, "5", "", "-1", true, AnswerOutcome::kCutShort, ""},  // closed early
+        {200, "2", "", "-1\r\n", true, AnswerOutcome::kTaken, "-1"},  // no more than announced
+        {200, "x1", "", "1", true, AnswerOutcome::kTaken, "1"},  // a damaged length is none
+        {200, "0", "", "", true, AnswerOutcome::kEmpty, ""},
+        {200, "", "", std::string("\0a", 2), true, AnswerOutcome::kEmpty, ""},
+        {200, "0", "", "", false, AnswerOutcome::kTaken, ""},  // an upload needs no text
+        {200, "", "", std::string("ok\0tail", 7), false, AnswerOutcome::kTaken, "ok"},
+        {404, "3", "", "1\r\n", true, AnswerOutcome::kNotOk, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body + " / " + c.length);
+        courier::AnswerReader reader({c.status, c.length, c.encoding}, 10, c.needsText);
+        size_t at = 0;
+        while (reader.Wanted() > 0 && at < c.body.size()) {
+            const size_t piece = std::min({reader.Wanted(), c.body.size() - at, size_t{3}});
+            reader.Take(c.body.data() + at, piece);
+            at += piece;
+        }
+        EXPECT_EQ(c.outcome, reader.Finish());
+        if (c.outcome == AnswerOutcome::kTaken) {
+            EXPECT_EQ(c.text, reader.Text());
+        }
+        EXPECT_LE(at, size_t{11});  // never more than one byte past the cap is read
+    }
 }

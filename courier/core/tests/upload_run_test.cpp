@@ -162,7 +162,7 @@ TEST(UploadRun, AnswersAndResultsDecideBitsRequestsTextsAndTheEnd) {
         CUploadRun run(fake, fake, {"site-url", "check-url", {"probe1", "probe2"}, 77, row.shown},
                        paths, bits);
         EXPECT_EQ(row.result, run.Run());
-        EXPECT_EQ(row.after, BitText(bits));
+        EXPECT_EQ(row.after, BitText(run.Results()));
         EXPECT_EQ(row.checked, Joined(fake.checked));
         EXPECT_EQ(row.uploaded, Joined(fake.uploaded));
         EXPECT_EQ(row.closed, fake.closed);

@@ -2,7 +2,9 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "http_url.h"
@@ -41,16 +43,17 @@ auto Guarded(Step step) -> decltype(step()) {
 // The request on the wire, as the sink of the body.
 class RequestSink final : public IHttpPostSink {
 public:
-    explicit RequestSink(HINTERNET request) : request_(request) {}
+    RequestSink(HINTERNET request, InternetCalls& calls) : request_(request), calls_(calls) {}
     void Write(const char* data, uint32_t size) override {
         if (request_ == nullptr) {
             ThrowHttpPrecondition("CHttpClientT::_WritePost: m_hRequest can not be NULL.");
         }
-        CHttpToolA::InternetWriteFile(request_, data, size);
+        CHttpToolA::InternetWriteFile(request_, data, size, calls_);
     }
 
 private:
     HINTERNET request_;
+    InternetCalls& calls_;
 };
 
 }  // namespace
@@ -62,10 +65,32 @@ DWORD CHttpResponseT::ReadContent(BYTE* pbyBuff, DWORD cbBuff) {
         ThrowHttpPrecondition("CHttpResponseT::ReadContent: pbyBuff can not be NULL.");
     }
     if (cbBuff == 0) ThrowHttpPrecondition("CHttpResponseT::ReadContent: cbBuff can not be zero.");
-    DWORD read = 0;
-    if (!InternetReadFile(request_.get(), pbyBuff, cbBuff, &read)) {
-        ThrowHttpError(kHttpReadFileFailed, GetLastError());
+    // A full-sized read would wait until the whole buffer is filled, however slowly the
+    // bytes come: only what has arrived is read. Whatever WinINet fills in later goes to
+    // the calls' own memory.
+    DWORD error = 0;
+    DWORD available = 0;
+    for (;;) {
+        DWORD& count = calls_->Count();
+        count = 0;
+        const BOOL ok = InternetQueryDataAvailable(request_.get(), &count, 0, 0);
+        if (ok) {
+            available = count;
+            break;
+        }
+        // Nothing has arrived yet; once something has, asking again answers at once.
+        if (!calls_->Complete(ok, &error)) ThrowHttpError(kHttpReadFileFailed, error);
     }
+    if (available == 0) return 0;
+    const DWORD wanted = std::min({cbBuff, available, InternetCalls::kScratchBytes});
+    DWORD& read = calls_->Count();
+    read = 0;
+    if (!calls_->Complete(InternetReadFile(request_.get(), calls_->Scratch(), wanted, &read),
+                          &error)) {
+        ThrowHttpError(kHttpReadFileFailed, error);
+    }
+    if (read > wanted) ThrowHttpError(kHttpReadFileFailed);
+    std::memcpy(pbyBuff, calls_->Scratch(), read);
     return read;
 }
 
@@ -78,6 +103,13 @@ DWORD CHttpResponseT::QueryStatusCode() {
         ThrowHttpError(kHttpQueryInfoFailed, GetLastError());
     }
     return status;
+}
+
+std::string CHttpResponseT::QueryHeader(DWORD info) {
+    char value[256] = {};
+    DWORD size = sizeof(value) - 1;
+    if (!request_ || !HttpQueryInfoA(request_.get(), info, value, &size, nullptr)) return "";
+    return std::string(value, std::min<DWORD>(size, sizeof(value) - 1));
 }
 
 CHttpClientT::CHttpClientT() : boundary_(kFallbackBoundary) {
@@ -125,6 +157,12 @@ void CHttpClientT::SetTimeouts(DWORD connectMs, DWORD sendMs, DWORD receiveMs) {
     connectTimeoutMs_ = connectMs;
     sendTimeoutMs_ = sendMs;
     receiveTimeoutMs_ = receiveMs;
+}
+
+void CHttpClientT::SetDeadline(DWORD baseMs, DWORD msPerKiB) {
+    hasDeadline_ = true;
+    deadlineBaseMs_ = baseMs;
+    deadlineMsPerKiB_ = msPerKiB;
 }
 
 void CHttpClientT::AddHeader(const char* szName, const char* szValue) {
@@ -195,15 +233,19 @@ void CHttpClientT::OpenRequest(const char* szUrl, BOOL useCache, const char* con
     if (szUrl == nullptr) ThrowHttpError(kHttpInvalidUrl);
     const HttpRequestTarget target = ResolveRequestTarget(szUrl, useCache != FALSE, text_);
 
+    // The post's deadline runs from here to the last byte of its answer.
+    const uint64_t deadlineMs =
+        hasDeadline_ ? deadlineBaseMs_ + uint64_t{total} / 1024 * deadlineMsPerKiB_ : UINT64_MAX;
+    auto calls = std::make_unique<InternetCalls>(CallLimits::Until(stop_, deadlineMs));
     // Locals until the request is sent: a failure closes what this call opened.
-    UniqueInternet internet(InternetOpenA(agent_.c_str(), accessType_, OrNull(proxy_),
-                                          OrNull(proxyBypass_), openFlags_));
+    QuietInternet internet(calls->OpenSession(agent_.c_str(), accessType_, OrNull(proxy_),
+                                              OrNull(proxyBypass_), openFlags_));
     if (!internet) ThrowHttpError(kHttpOpenFailed, GetLastError());
-    UniqueInternet connection(
-        CHttpToolA::OpenConnection(internet.get(), target.host.c_str(), target.port));
+    QuietInternet connection(CHttpToolA::OpenConnection(internet.get(), target.host.c_str(),
+                                                        target.port, calls->Context()));
     ApplyProxyAccount(connection.get());
-    UniqueInternet request(
-        CHttpToolA::OpenRequest(connection.get(), "POST", target.objectName.c_str(), target.flags));
+    QuietInternet request(CHttpToolA::OpenRequest(
+        connection.get(), "POST", target.objectName.c_str(), target.flags, calls->Context()));
     ApplyTimeouts(request.get());
 
     if (target.flags & INTERNET_FLAG_PRAGMA_NOCACHE) {
@@ -213,8 +255,9 @@ void CHttpClientT::OpenRequest(const char* szUrl, BOOL useCache, const char* con
         CHttpToolA::AddHeader(request.get(), header.name.get(), header.value.get());
     }
     CHttpToolA::AddHeader(request.get(), "Content-Type", contentType);
-    CHttpToolA::SendRequestEx(request.get(), total);
+    CHttpToolA::SendRequestEx(request.get(), total, *calls);
 
+    calls_ = std::move(calls);
     internet_ = std::move(internet);
     connection_ = std::move(connection);
     request_ = std::move(request);
@@ -265,11 +308,16 @@ std::unique_ptr<CHttpResponseT> CHttpClientT::ProceedPost(DWORD nDesired) {
         try {
             RequireHandles(post_.IsUrlEncoded() ? "CHttpClientT::_ProceedPostContext: "
                                                 : "CHttpClientT::_ProceedUploadContext: ");
-            RequestSink sink(request_.get());
+            // Stopped, or out of time: no further step.
+            if (const DWORD reason = calls_->limits().Reason()) {
+                ThrowHttpError(kHttpWriteFileFailed, reason);
+            }
+            RequestSink sink(request_.get(), *calls_);
             if (post_.Proceed(nDesired, sink) == CHttpPostContext::Step::kWrote) return nullptr;
-            CHttpToolA::EndRequest(request_.get());
-            auto response = std::make_unique<CHttpResponseT>(
-                std::move(internet_), std::move(connection_), std::move(request_));
+            CHttpToolA::EndRequest(request_.get(), *calls_);
+            auto response =
+                std::make_unique<CHttpResponseT>(std::move(calls_), std::move(internet_),
+                                                 std::move(connection_), std::move(request_));
             _ReleasePostResponse();
             return response;
         } catch (...) {
@@ -297,6 +345,7 @@ void CHttpClientT::DropPost() {
     request_.reset();
     connection_.reset();
     internet_.reset();
+    calls_.reset();
     post_.Reset();
 }
 

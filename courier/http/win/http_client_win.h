@@ -14,29 +14,37 @@
 #include "http_post.h"
 #include "http_stat.h"
 #include "http_tool_win.h"
+#include "internet_calls_win.h"
 #include "win32/handles.h"
 
 namespace Torva {
 
 // The answer to a finished post. Owns the request handle and the connection and session
-// it came through; closes them in that order.
+// it came through; closes them in that order. Its reads end early as the post's stop
+// event and deadline say.
 class CHttpResponseT {
 public:
-    CHttpResponseT(UniqueInternet internet, UniqueInternet connection, UniqueInternet request)
-        : internet_(std::move(internet)),
+    CHttpResponseT(std::unique_ptr<InternetCalls> calls, QuietInternet internet,
+                   QuietInternet connection, QuietInternet request)
+        : calls_(std::move(calls)),
+          internet_(std::move(internet)),
           connection_(std::move(connection)),
           request_(std::move(request)) {}
 
-    // One read of at most `cbBuff` body bytes; 0 at the end of the body (401).
+    // One read of at most `cbBuff` body bytes, of what has arrived (it waits only while
+    // nothing has); 0 at the end of the body (401).
     DWORD ReadContent(BYTE* pbyBuff, DWORD cbBuff);
     // The status code of the answer (400 when it cannot be had).
     DWORD QueryStatusCode();
+    // The value of a header of the answer (HTTP_QUERY_CONTENT_LENGTH, ...); "" without it.
+    std::string QueryHeader(DWORD info);
 
 private:
     // Declared in reverse: members are destroyed request first, session last.
-    UniqueInternet internet_;
-    UniqueInternet connection_;
-    UniqueInternet request_;
+    std::unique_ptr<InternetCalls> calls_;
+    QuietInternet internet_;
+    QuietInternet connection_;
+    QuietInternet request_;
 };
 
 class CHttpClientT {
@@ -61,6 +69,12 @@ public:
     void SetProxyAccount(const char* userName, const char* password);
     // Connect, send and receive limits in milliseconds, set on every request handle.
     void SetTimeouts(DWORD connectMs, DWORD sendMs, DWORD receiveMs);
+    // An overall limit for each post, from its open to the last byte of its answer:
+    // `baseMs` plus `msPerKiB` for every KiB of its body. None unless set.
+    void SetDeadline(DWORD baseMs, DWORD msPerKiB);
+    // A manual-reset event that ends every wait of a post at once when another thread sets
+    // it (not owned; null for none).
+    void SetStopEvent(HANDLE stop) { stop_ = stop; }
 
     // The boundary of multipart bodies, and the content type that names it.
     const char* Boundary() const { return boundary_.c_str(); }
@@ -111,11 +125,16 @@ private:
     DWORD connectTimeoutMs_ = kDefaultTimeoutMs;
     DWORD sendTimeoutMs_ = kDefaultTimeoutMs;
     DWORD receiveTimeoutMs_ = kDefaultTimeoutMs;
+    bool hasDeadline_ = false;
+    DWORD deadlineBaseMs_ = 0;
+    DWORD deadlineMsPerKiB_ = 0;
+    HANDLE stop_ = nullptr;
 
     CHttpPostContext post_;
-    UniqueInternet internet_;
-    UniqueInternet connection_;
-    UniqueInternet request_;
+    std::unique_ptr<InternetCalls> calls_;
+    QuietInternet internet_;
+    QuietInternet connection_;
+    QuietInternet request_;
 };
 
 }  // namespace Torva

@@ -2,6 +2,8 @@
 
 #include <urlmon.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace Torva {
@@ -37,7 +39,7 @@ private:
 }  // namespace
 
 HINTERNET CHttpToolA::OpenConnection(HINTERNET hInternet, const char* szServerAddr,
-                                     INTERNET_PORT port) {
+                                     INTERNET_PORT port, DWORD_PTR context) {
     if (hInternet == nullptr) {
         ThrowHttpPrecondition("CHttpToolA::OpenConnection: hInternet can not be NULL.");
     }
@@ -53,13 +55,13 @@ HINTERNET CHttpToolA::OpenConnection(HINTERNET hInternet, const char* szServerAd
                                             nullptr,                // no password
                                             INTERNET_SERVICE_HTTP,  //
                                             0,                      // no flags
-                                            0);                     // no context
+                                            context);
     if (connection == nullptr) ThrowHttpError(kHttpConnectFailed, GetLastError());
     return connection;
 }
 
 HINTERNET CHttpToolA::OpenRequest(HINTERNET hConnection, const char* szVerb,
-                                  const char* szObjectName, DWORD flags) {
+                                  const char* szObjectName, DWORD flags, DWORD_PTR context) {
     if (hConnection == nullptr) {
         ThrowHttpPrecondition("CHttpToolA::OpenRequest: hConnection can not be NULL.");
     }
@@ -72,8 +74,7 @@ HINTERNET CHttpToolA::OpenRequest(HINTERNET hConnection, const char* szVerb,
     const char* acceptTypes[] = {"*/*", nullptr};
     HINTERNET request = HttpOpenRequestA(hConnection, szVerb, szObjectName, "HTTP/1.1",
                                          nullptr,  // no referrer
-                                         acceptTypes, flags,
-                                         0);  // no context
+                                         acceptTypes, flags, context);
     if (request == nullptr) ThrowHttpError(kHttpOpenRequestFailed, GetLastError());
     return request;
 }
@@ -90,19 +91,23 @@ void CHttpToolA::AddHeader(HINTERNET hRequest, const char* szName, const char* s
     }
 }
 
-void CHttpToolA::SendRequestEx(HINTERNET hRequest, DWORD total) {
+void CHttpToolA::SendRequestEx(HINTERNET hRequest, DWORD total, InternetCalls& calls) {
     if (hRequest == nullptr) {
         ThrowHttpPrecondition("CHttpToolA::SendRequestEx: hRequest can not be NULL.");
     }
-    INTERNET_BUFFERSA buffers = {};
+    INTERNET_BUFFERSA& buffers = calls.Buffers();
+    buffers = {};
     buffers.dwStructSize = sizeof(buffers);
     buffers.dwBufferTotal = total;  // becomes the Content-Length
-    if (!HttpSendRequestExA(hRequest, &buffers, nullptr, 0, 0)) {
-        ThrowHttpError(kHttpSendRequestExFailed, GetLastError());
+    DWORD error = 0;
+    if (!calls.Complete(HttpSendRequestExA(hRequest, &buffers, nullptr, 0, calls.Context()),
+                        &error)) {
+        ThrowHttpError(kHttpSendRequestExFailed, error);
     }
 }
 
-void CHttpToolA::InternetWriteFile(HINTERNET hRequest, const void* pbyBuff, DWORD cbyBuff) {
+void CHttpToolA::InternetWriteFile(HINTERNET hRequest, const void* pbyBuff, DWORD cbyBuff,
+                                   InternetCalls& calls) {
     if (hRequest == nullptr) {
         ThrowHttpPrecondition("CHttpToolA::InternetWriteFile: hRequest can not be NULL.");
     }
@@ -114,22 +119,30 @@ void CHttpToolA::InternetWriteFile(HINTERNET hRequest, const void* pbyBuff, DWOR
     }
     const char* at = static_cast<const char*>(pbyBuff);
     while (cbyBuff > 0) {
-        DWORD written = 0;
-        if (!::InternetWriteFile(hRequest, at, cbyBuff, &written)) {
-            ThrowHttpError(kHttpWriteFileFailed, GetLastError());
+        // A write that completes later reads its bytes then: they go from the call's own
+        // memory, never from the caller's.
+        const DWORD piece = std::min(cbyBuff, InternetCalls::kScratchBytes);
+        std::memcpy(calls.Scratch(), at, piece);
+        DWORD& written = calls.Count();
+        written = 0;
+        DWORD error = 0;
+        if (!calls.Complete(::InternetWriteFile(hRequest, calls.Scratch(), piece, &written),
+                            &error)) {
+            ThrowHttpError(kHttpWriteFileFailed, error);
         }
         // A write that takes nothing would never end.
-        if (written == 0 || written > cbyBuff) ThrowHttpError(kHttpWriteFileFailed);
+        if (written == 0 || written > piece) ThrowHttpError(kHttpWriteFileFailed);
         at += written;
         cbyBuff -= written;
     }
 }
 
-void CHttpToolA::EndRequest(HINTERNET hRequest) {
+void CHttpToolA::EndRequest(HINTERNET hRequest, InternetCalls& calls) {
     if (hRequest == nullptr)
         ThrowHttpPrecondition("CHttpToolA::EndRequest: hRequest can not be NULL.");
-    if (!HttpEndRequestA(hRequest, nullptr, 0, 0)) {
-        ThrowHttpError(kHttpEndRequestFailed, GetLastError());
+    DWORD error = 0;
+    if (!calls.Complete(HttpEndRequestA(hRequest, nullptr, 0, calls.Context()), &error)) {
+        ThrowHttpError(kHttpEndRequestFailed, error);
     }
 }
 

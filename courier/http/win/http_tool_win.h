@@ -13,26 +13,32 @@
 #include "http_encoder.h"
 #include "http_error.h"
 #include "http_post.h"
+#include "internet_calls_win.h"
 #include "win32/handles.h"
 
 namespace Torva {
 
 class CHttpToolA {
 public:
-    // InternetConnect to an HTTP server, without user or password (403).
+    // InternetConnect to an HTTP server, without user or password (403). `context` is
+    // what the handle's asynchronous calls complete into (InternetCalls::Context()).
     static HINTERNET OpenConnection(HINTERNET hInternet, const char* szServerAddr,
-                                    INTERNET_PORT port);
+                                    INTERNET_PORT port, DWORD_PTR context = 0);
     // HttpOpenRequest with version "HTTP/1.1" and the accepted types "*/*" (404).
     static HINTERNET OpenRequest(HINTERNET hConnection, const char* szVerb,
-                                 const char* szObjectName, DWORD flags);
+                                 const char* szObjectName, DWORD flags, DWORD_PTR context = 0);
     // One header line "name: value" added to the request (405).
     static void AddHeader(HINTERNET hRequest, const char* szName, const char* szValue);
+    // The three calls that wait for the server run in the session's asynchronous mode and
+    // end early as `calls` limits them (the Win32 error is then
+    // ERROR_INTERNET_OPERATION_CANCELLED or ERROR_INTERNET_TIMEOUT).
     // Sends the request line and headers, announcing a body of `total` bytes (407).
-    static void SendRequestEx(HINTERNET hRequest, DWORD total);
+    static void SendRequestEx(HINTERNET hRequest, DWORD total, InternetCalls& calls);
     // Writes all `cbyBuff` bytes (408).
-    static void InternetWriteFile(HINTERNET hRequest, const void* pbyBuff, DWORD cbyBuff);
+    static void InternetWriteFile(HINTERNET hRequest, const void* pbyBuff, DWORD cbyBuff,
+                                  InternetCalls& calls);
     // Ends the request after its body and reads the answer's head (409).
-    static void EndRequest(HINTERNET hRequest);
+    static void EndRequest(HINTERNET hRequest, InternetCalls& calls);
     // The whole size of an open file, high part included (605 with the path).
     static uint64_t GetFileSize(HANDLE hFile, const char* szFilePath);
     // The content type sniffed from the first 256 bytes of the file, in `codePage`;

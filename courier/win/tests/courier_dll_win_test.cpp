@@ -68,10 +68,10 @@ bool Contains(const std::string& text, const std::string& part) {
 
 void WriteConfig(const ScratchDir& folder, const std::string& site, const std::string& check,
                  const std::string& probe1, const std::string& probe2 = "",
-                 const std::string& probe3 = "") {
+                 const std::string& probe3 = "", const std::string& more = "") {
     folder.Write("Courier.cfg", "[config]\r\nsite=" + site + "\r\ncheck=" + check +
                                     "\r\nprobe1=" + probe1 + "\r\nprobe2=" + probe2 +
-                                    "\r\nprobe3=" + probe3 + "\r\n");
+                                    "\r\nprobe3=" + probe3 + "\r\n" + more);
 }
 
 void WithLanguage(const ScratchDir& folder) {
@@ -156,6 +156,7 @@ protected:
     std::unique_ptr<UploadHost> Host() const {
         return std::make_unique<UploadHost>(folder_ / "Courier.dll");
     }
+    bool Loaded() const { return GetModuleHandleA((folder_ / "Courier.dll").c_str()) != nullptr; }
 
     ScratchDir folder_{"courier"};
     SampleSession session_{TestName()};
@@ -366,60 +367,130 @@ TEST_F(CourierDllTest, HiddenDialogNeverShowsAndAlwaysCloses) {
     EXPECT_EQ(1u, Checks(session_).size());  // none from the failed net check
 }
 
-TEST_F(CourierDllTest, CancelDuringAnUploadEndsTheRunWithEveryByte) {
-    ConfigureFor(session_);
-    std::vector<std::string> files = {Sample("known.bin", "known", true),
-                                      Sample("big.bin", SomeBytes(200 * 1024, 3), false),
-                                      Sample("next.bin", "next", false)};
-    unsigned char results[3] = {0xEE, 0xEE, 0xEE};
-    auto host = Host();
-    ASSERT_EQ(1, host->Start(&files, results, 3, 1));
-    ASSERT_TRUE(host->PumpUntil([&] {
-        const std::vector<LPARAM> positions = host->Positions(IDC_BYTE_BAR);
-        return !positions.empty() && positions.back() >= 5;
-    }));
-    host->Click(IDC_CANCEL_RUN);
-    ASSERT_TRUE(host->WaitForNotice());
-    host->PumpFor(300);
-    ASSERT_EQ(1u, host->notices().size());
-    EXPECT_EQ((Bytes{1, 0, 0}), host->notices()[0].bytes);
-    EXPECT_FALSE(IsWindow(host->dialog()));
+// However the dialog goes during an upload, the worker stops sending and lets go of what
+// it holds (the sample's file, the connection) before the host is told: it is never
+// killed, which would leave both open for good. A host that has freed the library
+// meanwhile does not unload it under the upload (kUnloadThenClose): it goes once the
+// run is through.
+TEST_F(CourierDllTest, EndingTheDialogDuringAnUploadStopsTheWorker) {
+    enum How { kCancelButton, kCloseBox, kEscape, kUnloadThenClose };
+    for (const How how : {kCancelButton, kCloseBox, kEscape, kUnloadThenClose}) {
+        SCOPED_TRACE(how);
+        SampleSession session(TestName() + std::to_string(how));
+        WriteConfig(folder_, session.UploadUrl(), session.CheckUrl(), ProbeUrl());
+        session.StoreSample(Md5Upper("known"));
+        std::vector<std::string> files = {folder_.Write("known.bin", "known"),
+                                          folder_.Write("big.bin", SomeBytes(200 * 1024, 3)),
+                                          folder_.Write("next.bin", "next")};
+        unsigned char results[3] = {0xEE, 0xEE, 0xEE};
+        auto host = Host();
+        ASSERT_EQ(1, host->Start(&files, results, 3, 1));
+        ASSERT_TRUE(host->PumpUntil([&] {
+            const std::vector<LPARAM> positions = host->Positions(IDC_BYTE_BAR);
+            return !positions.empty() && positions.back() >= 5;
+        }));
+        if (how == kCancelButton) host->Click(IDC_CANCEL_RUN);
+        if (how == kCloseBox) PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
+        if (how == kEscape) PostMessageA(host->dialog(), WM_COMMAND, IDCANCEL, 0);
+        if (how == kUnloadThenClose) {
+            host->Unload();
+            EXPECT_TRUE(Loaded());
+            EXPECT_TRUE(IsWindow(host->dialog()));
+            PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
+        }
+        ASSERT_TRUE(host->WaitForNotice());
+        EXPECT_TRUE(DeleteFileA(files[1].c_str())) << "the sample is still open: " << GetLastError();
+        host->PumpFor(300);
+        ASSERT_EQ(1u, host->notices().size());
+        EXPECT_EQ((Bytes{1, 0, 0}), host->notices()[0].bytes);
+        EXPECT_FALSE(IsWindow(host->dialog()));
 
-    const std::vector<SampleRecord> records = session_.WaitForRecords(3, 10000);
-    EXPECT_EQ(2u, Checks(session_).size());
-    const std::vector<SampleRecord> uploads = Uploads(session_);
-    ASSERT_EQ(1u, uploads.size());
-    EXPECT_FALSE(uploads[0].complete);
-    EXPECT_LT(uploads[0].body.size(), 200u * 1024);
+        // The server saw the body end short of its length: the connection was closed.
+        session.WaitForRecords(3, 10000);
+        EXPECT_EQ(2u, Checks(session).size());
+        const std::vector<SampleRecord> uploads = Uploads(session);
+        ASSERT_EQ(1u, uploads.size());
+        EXPECT_FALSE(uploads[0].complete);
+        EXPECT_LT(uploads[0].body.size(), 200u * 1024);
+        if (how == kUnloadThenClose) {
+            EXPECT_TRUE(host->PumpUntil([&] { return !Loaded(); }, 10000));
+        }
+    }
 }
 
-TEST_F(CourierDllTest, ClosingOrUnloadingDuringAHangingCheckEndsTheRunAtOnce) {
+// A worker held in a call that the cancel cannot end (here the language library) is
+// waited for, then left running with its dialog, which is never freed under it: the
+// host is told, the worker comes out of the call and ends by itself, and the unload has
+// nothing left to wait for.
+TEST_F(CourierDllTest, AWorkerHeldInACallIsLeftToFinishNotKilled) {
+    ASSERT_TRUE(folder_.CopyBuilt("SlowLanguage.dll", "Polyglot.dll"));
+    const auto exists = [&](const char* name) {
+        return GetFileAttributesA((folder_ / name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+    ConfigureFor(session_);
+    const std::string hold = folder_.Write("hold", "");
+    std::vector<std::string> files = {Sample("asked.bin", "asked", false)};
+    unsigned char result = 0xEE;
+    auto host = Host();
+    ASSERT_EQ(1, host->Start(&files, &result, 1, 0));
+    ASSERT_TRUE(host->PumpUntil([&] { return exists("entered"); }));
+    PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(host->WaitForNotice(20000));
+    EXPECT_GE(host->notices()[0].tick - host->dialogGoneAt(), 4500u);  // it waited
+    EXPECT_EQ(Bytes{0}, host->notices()[0].bytes);
+    EXPECT_FALSE(IsWindow(host->dialog()));
+
+    ASSERT_TRUE(DeleteFileA(hold.c_str()));
+    EXPECT_TRUE(host->PumpUntil([&] { return exists("released"); }, 10000));
+    host->PumpFor(300);
+    const DWORD unloading = GetTickCount();
+    host.reset();
+    EXPECT_LT(GetTickCount() - unloading, 1500u);  // parked: nothing to wait for
+    EXPECT_TRUE(Uploads(session_).empty());
+}
+
+// A check that never answers: the close box ends the run at once. A host that frees the
+// library meanwhile, from the dialog's thread or another (taking messages or not), gets
+// its FreeLibrary back at once and does not unload the library under the dialog and its
+// worker: the run goes on, the dialog ends it as ever, the host is told, and then the
+// library goes.
+TEST_F(CourierDllTest, ClosingDuringAHangingCheckEndsTheRunAndAnUnloadWaitsForIt) {
     SampleSession hanging(TestName() + "Hang");
     hanging.Set("mode", "hang");
     const std::string known = Sample("known.bin", "known", true);
-    for (const bool unload : {false, true}) {
-        SCOPED_TRACE(unload ? "unload" : "close box");
+    enum How { kCloseBox, kUnload, kUnloadElsewhere, kUnloadElsewhereHostBusy };
+    for (const How how : {kCloseBox, kUnload, kUnloadElsewhere, kUnloadElsewhereHostBusy}) {
+        SCOPED_TRACE(how);
         WriteConfig(folder_, session_.UploadUrl(), hanging.CheckUrl(), ProbeUrl());
         const size_t checksBefore = hanging.Records().size();
         std::vector<std::string> files = {known};
         unsigned char result = 0xEE;
         auto host = Host();
-        ASSERT_EQ(1, host->Start(&files, &result, 1, unload ? 0 : 1));
+        ASSERT_EQ(1, host->Start(&files, &result, 1, how == kCloseBox ? 1 : 0));
         ASSERT_TRUE(host->PumpUntil([&] { return hanging.Records().size() > checksBefore; }));
 
-        if (unload) {
-            host->Unload();  // the notice comes while the library goes
-        } else {
-            PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
-            ASSERT_TRUE(host->WaitForNotice(10000));
+        if (how == kUnload) host->Unload();
+        if (how == kUnloadElsewhere || how == kUnloadElsewhereHostBusy) {
+            host->UnloadOnAnotherThread(how == kUnloadElsewhere);
         }
-        // Measured from the window's end: taking a shown window off an X display without
-        // a window manager costs Wine about 2 s before that.
+        if (how != kCloseBox) {
+            host->PumpFor(300);
+            EXPECT_TRUE(Loaded());
+            EXPECT_TRUE(IsWindow(host->dialog()));
+            EXPECT_TRUE(host->notices().empty());
+        }
+        PostMessageA(host->dialog(), WM_CLOSE, 0, 0);
+        ASSERT_TRUE(host->WaitForNotice(10000));
+        host->PumpFor(300);
         ASSERT_EQ(1u, host->notices().size());
-        ASSERT_NE(0u, host->dialogGoneAt());
-        EXPECT_LT(host->notices()[0].tick - host->dialogGoneAt(), 1000u);
         EXPECT_EQ(Bytes{0}, host->notices()[0].bytes);
         EXPECT_FALSE(IsWindow(host->dialog()));
+        // Measured from the window's end: taking a shown window off an X display without a
+        // window manager costs Wine about 2 s before that.
+        ASSERT_NE(0u, host->dialogGoneAt());
+        EXPECT_LT(host->notices()[0].tick - host->dialogGoneAt(), 1000u);
+        // Unloaded once the run is through, unless the host still holds it.
+        EXPECT_TRUE(host->PumpUntil([&] { return Loaded() == (how == kCloseBox); }, 10000));
         host.reset();
 
         // The next run in this process works.
@@ -429,6 +500,44 @@ TEST_F(CourierDllTest, ClosingOrUnloadingDuringAHangingCheckEndsTheRunAtOnce) {
         ASSERT_TRUE(host->WaitForNotice());
         EXPECT_EQ(Bytes{1}, host->notices()[0].bytes);
     }
+}
+
+// Answers the stand-in site never sent, to the check and to the upload: only a whole
+// answer counts (an empty check answer is none), and one that comes a byte now and then
+// ends at the deadline (2 s here) like any failed request.
+TEST_F(CourierDllTest, HostileAnswersToTheCheckAndTheUpload) {
+    const struct {
+        const char* mode;
+        bool atUpload;  // the upload site answers so; else the check
+        bool bit;
+    } rows[] = {
+        {"chunked", false, true},      {"no-length", false, true},  {"early-close", false, false},
+        {"drip", false, false},        {"oversized", false, false}, {"empty-body", false, false},
+        {"chunked", true, true},       {"no-length", true, true},   {"early-close", true, false},
+        {"drip", true, false},         {"oversized", true, false},  {"empty-body", true, true},
+    };
+    for (const auto& row : rows) {
+        const std::string name = std::string(row.mode) + (row.atUpload ? "-upload" : "-check");
+        SCOPED_TRACE(name);
+        SampleSession hostile(TestName() + name);
+        hostile.Set("mode", row.mode);
+        const SampleSession& check = row.atUpload ? session_ : hostile;
+        const SampleSession& site = row.atUpload ? hostile : session_;
+        WriteConfig(folder_, site.UploadUrl(), check.CheckUrl(), ProbeUrl(), "", "",
+                    "deadline=2\r\n");
+        // A hostile check answers "0" (held); before a hostile upload the check says "1".
+        if (!row.atUpload) hostile.StoreSample(Md5Upper(name));
+        std::vector<std::string> files = {folder_.Write("sample.bin", name)};
+        std::vector<bool> bits(1, false);
+        auto host = Host();
+        const DWORD start = GetTickCount();
+        ASSERT_EQ(1, host->StartEx(&files, &bits, 0));
+        ASSERT_TRUE(host->WaitForNotice());
+        EXPECT_LT(GetTickCount() - start, 8000u);
+        EXPECT_EQ(row.bit, bits[0]);
+        EXPECT_EQ(row.atUpload ? 1u : 0u, Uploads(hostile).size());
+    }
+    EXPECT_TRUE(Uploads(session_).empty());
 }
 
 TEST_F(CourierDllTest, RefusedUploadShowsTheTranslatedFailureAndWaitsForOk) {
@@ -482,13 +591,17 @@ TEST_F(CourierDllTest, NetCheckFallsBackToTheSiteAskedAsConfigured) {
 
 TEST_F(CourierDllTest, NothingReachableStopsBeforeAnyCheckAndWaitsForTheUser) {
     WithLanguage(folder_);
+    // The ftp probe's server takes the connection and never greets: the probe ends by
+    // the deadline.
+    SilentPort silent;
     WriteConfig(folder_, RefusedUrl("/work/UploadFile.php"), session_.CheckUrl(), RefusedUrl("/"),
-                probe_.Url("/nothing"), "ftp://127.0.0.1:" + std::to_string(RefusedPort()) + "/");
+                probe_.Url("/nothing"), "ftp://127.0.0.1:" + std::to_string(silent.port()) + "/",
+                "deadline=2\r\n");
     std::vector<std::string> files = {Sample("known.bin", "known", true)};
     unsigned char result = 0xEE;
     auto host = Host();
     ASSERT_EQ(1, host->Start(&files, &result, 1, 1));
-    ASSERT_TRUE(host->PumpUntil([&] { return host->Texts(IDC_STATUS).size() == 2; }));
+    ASSERT_TRUE(host->PumpUntil([&] { return host->Texts(IDC_STATUS).size() == 2; }, 10000));
     host->PumpFor(300);
     EXPECT_EQ((Texts{"Netzpruefung", "Server nicht erreichbar"}), host->Texts(IDC_STATUS));
     ASSERT_TRUE(IsWindow(host->dialog()));

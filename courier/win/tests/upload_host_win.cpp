@@ -44,6 +44,25 @@ void UploadHost::Unload() {
     component_ = nullptr;
 }
 
+DWORD WINAPI FreeOnThisThread(void* module) {
+    FreeLibrary(static_cast<HMODULE>(module));
+    return 0;
+}
+
+DWORD UploadHost::UnloadOnAnotherThread(bool pump) {
+    UniqueHandle thread(CreateThread(nullptr, 0, &FreeOnThisThread, module_, 0, nullptr));
+    module_ = nullptr;
+    upload_ = nullptr;
+    component_ = nullptr;
+    const HANDLE done = thread.get();
+    if (pump) {
+        PumpUntil([done] { return WaitForSingleObject(done, 0) == WAIT_OBJECT_0; }, 60000);
+    } else {
+        WaitForSingleObject(done, 60000);
+    }
+    return GetTickCount();
+}
+
 int UploadHost::Start(std::vector<std::string>* files, unsigned char* results, size_t count,
                       int show, int userId) {
     watched_ = results;

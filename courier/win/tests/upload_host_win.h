@@ -41,6 +41,9 @@ public:
     HWND window() const { return window_; }
     // Unloads the library now (FreeLibrary), pumping nothing.
     void Unload();
+    // Unloads it from another thread, while this one takes messages (`pump`) or waits for
+    // that thread without taking any. Answers when the unload returned (GetTickCount).
+    DWORD UnloadOnAnotherThread(bool pump);
 
     // Starts a run. The byte array (`count` bytes) is copied into every notice.
     int Start(std::vector<std::string>* files, unsigned char* results, size_t count, int show,
