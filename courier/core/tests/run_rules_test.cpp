@@ -23,6 +23,7 @@ TEST(RunRules, CheckAnswerFirstLine) {
         {"letters", CheckVerdict::kKnown},  // no digits read as 0
         {"", CheckVerdict::kKnown},
         {" \t+1 trailing", CheckVerdict::kWanted},
+        {"\r\v\f \n1", CheckVerdict::kWanted},  // C white space, a bare LF included
         {"\r\n1", CheckVerdict::kKnown},   // the first line is empty
         {"2\r\n1", CheckVerdict::kOther},  // only the first line counts
         {"1\n0", CheckVerdict::kWanted},   // a bare LF ends the digits, not the line

@@ -83,7 +83,8 @@ void WithLanguage(const ScratchDir& folder) {
 // needed.
 class RosterFile {
 public:
-    explicit RosterFile(const std::string& installPath) {
+    // Without `installPath` the file names no modules folder at all.
+    explicit RosterFile(const char* installPath) {
         char common[MAX_PATH] = {};
         SHGetSpecialFolderPathA(nullptr, common, CSIDL_PROGRAM_FILES_COMMON, TRUE);
         for (const char* part : {"\\Kavro labs", "\\base"}) {
@@ -92,7 +93,8 @@ public:
             folders_.push_back(folder);
         }
         file_ = folders_.back() + "\\Roster.ini";
-        WritePrivateProfileStringA("Addins", "Install Path", installPath.c_str(), file_.c_str());
+        WritePrivateProfileStringA(installPath ? "Addins" : "Base", "Install Path",
+                                   installPath ? installPath : "C:\\", file_.c_str());
     }
     ~RosterFile() {
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, file_.c_str());  // flush
@@ -568,9 +570,9 @@ TEST_F(CourierDllTest, RefusedUploadShowsTheTranslatedFailureAndWaitsForOk) {
 
 TEST_F(CourierDllTest, NetCheckFallsBackToTheSiteAskedAsConfigured) {
     // A closed port and a missing page; the site's path has capitals, which a
-    // case-sensitive server insists on.
-    WriteConfig(folder_, session_.UploadUrl(), session_.CheckUrl(), RefusedUrl("/"),
-                probe_.Url("/nothing"), "");
+    // case-sensitive server insists on, and so has its scheme, which no server sees.
+    WriteConfig(folder_, "HTTP" + session_.UploadUrl().substr(4), session_.CheckUrl(),
+                RefusedUrl("/"), probe_.Url("/nothing"), "");
     std::vector<std::string> files = {Sample("known.bin", "known", true)};
     unsigned char result = 0xEE;
     auto host = Host();
@@ -613,7 +615,7 @@ TEST_F(CourierDllTest, NothingReachableStopsBeforeAnyCheckAndWaitsForTheUser) {
 }
 
 TEST_F(CourierDllTest, LanguageLibraryBesideOrFromRosterOrNone) {
-    enum Where { kBeside, kRoster, kNone, kNoFactory, kEmptyInstallPath };
+    enum Where { kBeside, kRoster, kDefaultFolder, kNone, kNoFactory, kEmptyInstallPath };
     const struct {
         const char* name;
         Where where;
@@ -623,6 +625,7 @@ TEST_F(CourierDllTest, LanguageLibraryBesideOrFromRosterOrNone) {
     } rows[] = {
         {"beside Courier.dll", kBeside, "", {"Kurier"}, "Fertig: 1 Dateien gesendet!"},
         {"modules folder of Roster.ini", kRoster, "", {"Kurier"}, "Fertig: 1 Dateien gesendet!"},
+        {"default modules folder", kDefaultFolder, "", {"Kurier"}, "Fertig: 1 Dateien gesendet!"},
         {"no library", kNone, "", {}, "upload end: 1files sucessfully!"},
         {"library without the factory",
          kNoFactory,
@@ -650,7 +653,16 @@ TEST_F(CourierDllTest, LanguageLibraryBesideOrFromRosterOrNone) {
         if (row.where == kBeside) WithLanguage(dllFolder);
         if (row.where == kRoster) {
             WithLanguage(modules);
-            roster = std::make_unique<RosterFile>(modules.path());
+            roster = std::make_unique<RosterFile>(modules.path().c_str());
+        }
+        const std::string kavro = "C:\\Program Files\\Kavro Labs", addins = kavro + "\\Addins";
+        if (row.where == kDefaultFolder) {
+            WithLanguage(modules);
+            roster = std::make_unique<RosterFile>(nullptr);
+            SHCreateDirectoryExA(nullptr, addins.c_str(), nullptr);
+            for (const char* name : {"Polyglot.dll", "Courier.lng"})
+                ASSERT_TRUE(
+                    CopyFileA((modules / name).c_str(), (addins + "\\" + name).c_str(), FALSE));
         }
         if (row.where == kNoFactory) {
             ASSERT_TRUE(dllFolder.CopyBuilt("NoFactory.dll", "Polyglot.dll"));
@@ -674,6 +686,7 @@ TEST_F(CourierDllTest, LanguageLibraryBesideOrFromRosterOrNone) {
         EXPECT_EQ(row.captions, host.Captions());
         ASSERT_FALSE(host.Texts(IDC_STATUS).empty());
         EXPECT_EQ(row.summary, host.Texts(IDC_STATUS).back());
+        if (row.where == kDefaultFolder) kvtest::RemoveTree(kavro);
     }
 }
 

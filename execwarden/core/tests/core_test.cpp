@@ -26,7 +26,7 @@ TEST(ProcessEventFilter, QueuesEachEventOnceAndIgnoresBrokenReads) {
         {true, {0, 0, 0}, 12, false},              // the driver's empty latest record
         {true, a, 12, true},                       //
         {true, a, 12, false},                      // the same record read twice
-        {true, {7, 1234, 0x7F7F0001}, 12, false},  // only the upper flag bytes differ
+        {true, {7, 1234, 0x7F7F7F01}, 12, false},  // only the upper flag bytes differ
         {true, {7, 1234, 0x02}, 12, true},         // the low flag byte differs
         {false, {0, 0, 0}, 12, false},             // a failed read is no event for process 0
         {true, {7, 1234, 0x02}, 12, false},        // ... and the last record is still known

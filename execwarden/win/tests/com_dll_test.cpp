@@ -192,6 +192,7 @@ TEST_F(ComServerTest, BothClassesAreCreatableAndRefuseAggregation) {
         void* object = reinterpret_cast<void*>(1);
         EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(outer, IID_IUnknown, &object));
         EXPECT_EQ(nullptr, object);
+        EXPECT_EQ(S_FALSE, canUnload_());  // a live factory keeps the server, as a lock does
         factory->LockServer(TRUE);
         EXPECT_EQ(S_FALSE, canUnload_());
         factory->LockServer(FALSE);
@@ -408,14 +409,17 @@ TEST_F(ComServerTest, HookHandsRequestsOverOnlyWhileEnabled) {
     DWORD old = 0;
     ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
     UniqueHandle out(OpenEventA(EVENT_ALL_ACCESS, FALSE, "Kavro ShellExecute Moniter 1.0.0.0 out"));
-    for (DWORD size : {DWORD{4}, DWORD{offsetof(SHELLEXECUTEINFOA, lpDirectory) + 3}}) {
+    // One that ends right after its directory is read whole and handed over.
+    const DWORD whole = offsetof(SHELLEXECUTEINFOA, lpDirectory) + sizeof(LPCSTR);
+    for (DWORD size : {DWORD{4}, whole - 1, whole}) {
         auto* cut = reinterpret_cast<SHELLEXECUTEINFOA*>(pages + 4096 - size);
         std::memcpy(cut, &request, size);
         cut->cbSize = size;
         SetEvent(out.get());
-        EXPECT_EQ(S_FALSE, hook->Execute(cut)) << size;
+        EXPECT_EQ(size == whole ? S_OK : S_FALSE, hook->Execute(cut)) << size;
         ResetEvent(out.get());
     }
+    ResetEvent(UniqueHandle(OpenEventA(EVENT_ALL_ACCESS, FALSE, kHandOffInEventName)).get());
     VirtualFree(pages, 0, MEM_RELEASE);
     shared_->handOffEnabled = 0;
     hook->Release();

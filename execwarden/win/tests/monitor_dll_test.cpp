@@ -213,7 +213,7 @@ TEST_F(MonitorDllTest, EachEventReachesTheHandlersOnce) {
     } steps[] = {
         {"new", 0, 0, 1, kNoSuchProcess, 0x01, true},
         {"the same record again", 0, 0, 1, kNoSuchProcess, 0x01, false},
-        {"upper flag bytes differ", 0, 0, 1, kNoSuchProcess, 0xABCD0001, false},
+        {"upper flag bytes differ", 0, 0, 1, kNoSuchProcess, 0xABCDEF01, false},
         {"low flag byte differs", 0, 0, 1, kNoSuchProcess, 0x02, true},
         {"failed read", 1, 0, 1, kNoSuchProcess, 0x02, false},
         {"short read", 1, 8, 1, kNoSuchProcess, 0x02, false},
@@ -250,6 +250,10 @@ TEST_F(MonitorDllTest, EachEventReachesTheHandlersOnce) {
     std::vector<DWORD> seen;
     for (const ExecuteCall& call : handler.Calls()) seen.push_back(call.processId);
     EXPECT_EQ(expected, seen);
+    // Read only when the driver signals: nothing while it has nothing new.
+    const unsigned long settled = driver_.Counters().reads;
+    Sleep(200);
+    EXPECT_EQ(settled, driver_.Counters().reads) << "the driver's event is not waited on";
 }
 
 TEST_F(MonitorDllTest, StopAndStartAreCountedAndHoldReadsBack) {

@@ -134,7 +134,8 @@ TEST(SortState, ClicksTurnTheOrderAndMarkTheCaption) {
         {1, "Time", -1, "", "Time" + down, true},
         {1, "Time" + down, -1, "", "Time" + up, false},
         {1, "Time" + up, -1, "", "Time" + down, true},
-        {2, "Event", 1, "Time", "Event" + down, true},
+        {0, "", 1, "Time", down, true},  // the check-box column: its caption is empty
+        {2, "Event", 0, "", "Event" + down, true},
         {1, "Time", 2, "Event", "Time" + down, true},
     };
     SortState state;
@@ -174,10 +175,11 @@ TEST(Export, PathIsLowerCaseTxt) {
         std::string single;  // empty: the same as gbk
     };
     const std::vector<Case> cases = {
-        {"C:\\Out\\Report.TXT", "c:\\out\\report.txt", ""},
+        {"Z:\\Out\\Report.TXT", "z:\\out\\report.txt", ""},
         {"report", "report.txt", ""},
         {"a.txt.bak", "a.txt.bak.txt", ""},
         {"a.text", "a.text.txt", ""},
+        {"a\x81.txt", "a\x81.txt.txt", "a\x81.txt"},  // ".txt" that starts inside a character
         {"D:\\\x81\x41\\X.Txt", "d:\\\x81\x41\\x.txt",
          "d:\\\x81"
          "a\\x.txt"},  // trail byte "A"

@@ -148,6 +148,11 @@ UnmanagedWindows* LogDeskTest::unmanaged_ = nullptr;
 }  // namespace
 
 TEST_F(LogDeskTest, ShowsEachLogWithTranslatedTexts) {
+    // The scanner keeps its log open for writing while the viewer reads it.
+    UniqueFile writer(CreateFileA(ScanLog().c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(writer);
     LogDeskProcess process;
     HWND dialog = Start(process);
     ASSERT_NE(nullptr, dialog);
@@ -388,12 +393,15 @@ TEST_F(LogDeskTest, HeaderClicksSortAndRefreshRestoresFileOrder) {
     HWND dialog = Start(process);
     ASSERT_NE(nullptr, dialog);
     HWND scan = Item(dialog, kScanList);
-    ASSERT_TRUE(wd::SetChecked(scan, 0, true));  // evil.exe
+    ASSERT_TRUE(wd::SetChecked(scan, 0, true));  // evil.exe, ticked and selected
+    const auto selected = [scan] { return SendMessageA(scan, LVM_GETNEXTITEM, -1, LVNI_SELECTED); };
+    ASSERT_TRUE(wd::ClickRow(scan, 0) && wd::WaitFor([&] { return selected() == 0; }));
 
     ASSERT_TRUE(wd::ClickHeader(scan, 2));
     EXPECT_EQ((Texts{"c.exe", "dropper.exe", "evil.exe"}), wd::Column(scan, 2));
     EXPECT_EQ("File name\xA1\xFD", wd::ColumnCaption(scan, 2));
-    EXPECT_TRUE(wd::Checked(scan, 2));  // the tick went with its row
+    EXPECT_TRUE(wd::Checked(scan, 2));  // the tick and the selection went with their row
+    EXPECT_EQ(2, selected());
     EXPECT_FALSE(wd::Checked(scan, 0));
     EXPECT_EQ("C:\\a b", wd::Cell(scan, 0, 5));  // whole rows moved
 

@@ -51,6 +51,7 @@ TEST(RequestTarget, HostPortObjectAndFlags) {
         {"http://h", "h", 80, "/", kNoCache},
         {"http://h?t=a b", "h", 80, "/?t=a b", kNoCache},
         {"http://h:81#top", "h", 81, "/#top", kNoCache},
+        {"http://h#top", "h", 80, "/#top", kNoCache},
         {"http://h/p/q.php?x=1&y=2#frag", "h", 80, "/p/q.php?x=1&y=2#frag", kNoCache},
         {"http://h:/p", "h", 80, "/p", kNoCache},
         {"http://h:00080/p", "h", 80, "/p", kNoCache},
