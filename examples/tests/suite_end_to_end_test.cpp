@@ -65,6 +65,12 @@ std::vector<std::string> SiteSamples(const SampleSession& site) {
     return files;
 }
 
+DWORD ExitCodeWithin(HANDLE process, DWORD ms) {
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    return code;
+}
+
 // One program, its standard output and error in a file; with `input`, its standard input
 // is a pipe that stays open until CloseInput.
 class Program {
@@ -93,12 +99,7 @@ public:
         return true;
     }
     void CloseInput() { input_.reset(); }
-    DWORD WaitForExit(DWORD ms) {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process_.get(), ms) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process_.get(), &code);
-        return code;
-    }
+    DWORD WaitForExit(DWORD ms) { return ExitCodeWithin(process_.get(), ms); }
     ~Program() {
         if (process_ && WaitForExit(0) == STILL_ACTIVE) TerminateProcess(process_.get(), 99);
     }
@@ -169,12 +170,6 @@ bool StartSuspended(const std::string& program, Suspended* process) {
     startup.cb = sizeof startup;
     return CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                           CREATE_SUSPENDED, nullptr, nullptr, &startup, &process->info) != FALSE;
-}
-
-DWORD ExitCodeWithin(HANDLE process, DWORD ms) {
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-    return code;
 }
 
 constexpr char kDriverService[] = "ProcWatcherDriver";

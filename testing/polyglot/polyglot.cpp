@@ -1,5 +1,7 @@
 // Stand-in for the suite's language library: texts from key=value files that lie
-// beside the DLL.
+// beside the DLL. While a file "hold" lies beside it too, asking for "now update :" (the
+// text before each upload) holds the caller until that file is gone, with "entered" and
+// then "released" written beside it: a worker held in a call nothing can cancel.
 #include <windows.h>
 
 #include <fstream>
@@ -26,6 +28,19 @@ std::string ModuleDirectory() {
     return slash == std::string::npos ? std::string() : directory.substr(0, slash + 1);
 }
 
+void Touch(const std::string& path) {
+    CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+}
+
+void HoldWhileAsked(const char* key) {
+    const std::string hold = ModuleDirectory() + "hold";
+    const auto held = [&] { return GetFileAttributesA(hold.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    if (std::string(key) != "now update :" || !held()) return;
+    Touch(ModuleDirectory() + "entered");
+    for (int i = 0; i < 3000 && held(); ++i) Sleep(20);
+    Touch(ModuleDirectory() + "released");
+}
+
 class CPolyglot final : public IComponent, public MultiLanguage {
 public:
     const char* GetName(char* buffer, int size) override {
@@ -39,6 +54,7 @@ public:
     int Unused0() override { return 0; }
     int GetString(const char* key, std::string* out) override {
         if (key == nullptr || out == nullptr) return 0;
+        HoldWhileAsked(key);
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = table_.find(key);
         *out = it == table_.end() ? std::string(key) : it->second;

@@ -418,12 +418,13 @@ TEST_F(CourierDllTest, EndingTheDialogDuringAnUploadStopsTheWorker) {
     }
 }
 
-// A worker held in a call that the cancel cannot end (here the language library) is
+// A worker held in a call that the cancel cannot end (here the language library, by its
+// "hold" file) is
 // waited for, then left running with its dialog, which is never freed under it: the
 // host is told, the worker comes out of the call and ends by itself, and the unload has
 // nothing left to wait for.
 TEST_F(CourierDllTest, AWorkerHeldInACallIsLeftToFinishNotKilled) {
-    ASSERT_TRUE(folder_.CopyBuilt("SlowLanguage.dll", "Polyglot.dll"));
+    WithLanguage(folder_);
     const auto exists = [&](const char* name) {
         return GetFileAttributesA((folder_ / name).c_str()) != INVALID_FILE_ATTRIBUTES;
     };
